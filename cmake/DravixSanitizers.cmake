@@ -1,0 +1,12 @@
+# Applies the sanitizer selected by DRAVIX_SANITIZER to everything built in this tree.
+if(DRAVIX_SANITIZER STREQUAL "address")
+    set(_san_flags -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
+elseif(DRAVIX_SANITIZER STREQUAL "thread")
+    set(_san_flags -fsanitize=thread -fno-omit-frame-pointer)
+elseif(NOT DRAVIX_SANITIZER STREQUAL "")
+    message(FATAL_ERROR "DRAVIX_SANITIZER must be empty, 'address' or 'thread'")
+endif()
+if(_san_flags)
+    add_compile_options(${_san_flags})
+    add_link_options(${_san_flags})
+endif()
