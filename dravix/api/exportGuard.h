@@ -1,0 +1,36 @@
+#pragma once
+
+#include <cstdint>
+
+// Checks shared by the exports. Each takes the export's own name (pass __func__) so that its
+// messages name the export that failed.
+namespace dravix {
+
+class camera;
+
+constexpr int32_t kResultSuccess = 0;
+constexpr int32_t kResultFailure = 1;
+
+// ERROR "main::<export>: DEVICE NOT FOUND".
+void reportDeviceNotFound(const char* exportName);
+// ERROR "main::<export>: CAMERA NOT INITIALIZED".
+void reportCameraNotInitialized(const char* exportName);
+
+// The common guard: an index outside the table is DEVICE NOT FOUND, an empty slot CAMERA NOT
+// INITIALIZED. Returns the camera, or null after the message.
+camera* guardedCamera(const char* exportName, int32_t index);
+// The guard of the exports that treat an index outside the table as an empty slot: only CAMERA
+// NOT INITIALIZED. Returns the camera, or null after the message.
+camera* guardedSlot(const char* exportName, int32_t index);
+
+// True (after ERROR "main::<export>: NULL POINTER") when `pointer` is null.
+bool isNullArgument(const char* exportName, const void* pointer);
+
+// WARN "<export>: not available in this build"; returns kResultFailure.
+int32_t reportNotAvailable(const char* exportName);
+// An export whose feature this build lacks: the common guard, then "not available".
+int32_t unavailableForCamera(const char* exportName, int32_t index);
+// The same behind the empty-slot-only guard.
+int32_t unavailableForSlot(const char* exportName, int32_t index);
+
+}  // namespace dravix

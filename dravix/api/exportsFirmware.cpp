@@ -1,0 +1,54 @@
+// Firmware update exports and their progress queries.
+#include "api/exportGuard.h"
+#include "dravix/dravix.h"
+
+using namespace dravix;
+
+extern "C" {
+
+int32_t ZEL_CAM_Fx3FirmwareUpdate(int32_t index, const char* /*path*/) {
+    return unavailableForCamera(__func__, index);
+}
+
+int32_t ZEL_CAM_Fx3FirwwareUpdateProgress(int32_t index, uint8_t* /*percent*/) {
+    return unavailableForCamera(__func__, index);
+}
+
+int32_t ZEL_CAM_FpgaCcuFirmwareUpdate(int32_t index, const char* /*path*/) {
+    return unavailableForCamera(__func__, index);
+}
+
+int32_t ZEL_CAM_FpgaCcuFirmwareUpdateProgress(int32_t index, uint8_t* /*percent*/, int32_t* /*a*/,
+                                              int32_t* /*b*/) {
+    return unavailableForCamera(__func__, index);
+}
+
+int32_t ZEL_CAM_FpgaHeadFirmwareUpdate(int32_t index, const char* /*path*/) {
+    return unavailableForCamera(__func__, index);
+}
+
+int32_t ZEL_CAM_FpgaHeadFirmwareUpdateProgress(int32_t index, uint8_t* /*percent*/) {
+    return unavailableForCamera(__func__, index);
+}
+
+int32_t ZEL_CAM_UpHeadFirmwareUpdate(int32_t index, const char* /*path*/) {
+    return unavailableForCamera(__func__, index);
+}
+
+int32_t ZEL_CAM_UpHeadFirmwareUpdateProgress(int32_t index, uint8_t* /*percent*/, int32_t* /*a*/) {
+    return unavailableForCamera(__func__, index);
+}
+
+int32_t ZEL_CAM_UpLedFirmwareUpdate(int32_t index, const char* /*path*/) {
+    return unavailableForCamera(__func__, index);
+}
+
+int32_t ZEL_CAM_UpUFTFirmwareUpdate(int32_t index, const char* /*path*/) {
+    return unavailableForCamera(__func__, index);
+}
+
+int32_t ZEL_CAM_FpgaOsdGraficUpdate(int32_t index, const char* /*path*/) {
+    return unavailableForCamera(__func__, index);
+}
+
+}  // extern "C"

@@ -1,0 +1,67 @@
+// The logging exports: thin wrappers over the library log. Each one acts only while the log is
+// open (between the first Init, InitName or GetApiVersion and the next Destroy).
+#include <cstdint>
+
+#include "dravix/dravix.h"
+#include "log/logger.h"
+#include "platform/config.h"
+
+namespace dravix {
+namespace {
+
+logger* openLibraryLog() {
+    logger& log = libraryLog();
+    return log.isOpen() ? &log : nullptr;
+}
+
+// The client's mask widened by the bits configured for the user.
+uint8_t withConfiguredBits(uint8_t mask, const char* configName) {
+    return static_cast<uint8_t>(mask | platform::readConfigValue(configName));
+}
+
+}  // namespace
+}  // namespace dravix
+
+using namespace dravix;
+
+extern "C" {
+
+void ZEL_CAM_setLogCallback(LogCallback callback, void* user, uint8_t mask) {
+    if (logger* log = openLibraryLog()) {
+        log->setCallback(callback, user, withConfiguredBits(mask, "CALLBACK_LOG_LEVEL"));
+    }
+}
+
+void ZEL_CAM_stopLogCallback(void) {
+    if (logger* log = openLibraryLog()) {
+        log->stopCallback();
+    }
+}
+
+void ZEL_CAM_setLogLevel(uint8_t mask) {
+    if (logger* log = openLibraryLog()) {
+        log->setLevelMask(withConfiguredBits(mask, "LOG_LEVEL"));
+    }
+}
+
+void ZEL_CAM_setLogFilePath(const char* path) {
+    if (path == nullptr) {
+        return;
+    }
+    if (logger* log = openLibraryLog()) {
+        log->setFilePath(path);
+    }
+}
+
+void ZEL_CAM_setLogState(int32_t enable, int32_t fileEnable) {
+    if (logger* log = openLibraryLog()) {
+        log->start(enable == 1, fileEnable == 1);
+    }
+}
+
+uint32_t ZEL_CAM_getLogTotalErrorCnt(void) {
+    logger* log = openLibraryLog();
+    return log != nullptr ? log->errorCount() : 0;
+}
+
+}  // extern "C"

@@ -1,0 +1,45 @@
+// Loads the built shared library the way a client does (by file, at run time) and unloads it.
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "dravix/dravix.h"
+#include "tempHome.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::size_t threadCount() {
+    std::size_t count = 0;
+    for ([[maybe_unused]] const auto& task : fs::directory_iterator("/proc/self/task")) {
+        ++count;
+    }
+    return count;
+}
+
+// The log's threads run code of the library; unloading it without ZEL_CAM_Destroy must end them
+// first, or they would run on unmapped memory. Under LeakSanitizer this also proves that a
+// load/unload cycle leaves nothing allocated.
+TEST(sharedLibrary, unloadingWithoutDestroyEndsTheLogThreads) {
+    tempHome home;
+    const std::size_t threadsBefore = threadCount();
+    for (int cycle = 0; cycle < 2; ++cycle) {
+        void* library = dlopen(DRAVIX_LIBRARY_FILE, RTLD_NOW | RTLD_LOCAL);
+        ASSERT_NE(library, nullptr) << dlerror();
+        auto getApiVersion = reinterpret_cast<decltype(&ZEL_CAM_GetApiVersion)>(
+            dlsym(library, "ZEL_CAM_GetApiVersion"));
+        ASSERT_NE(getApiVersion, nullptr);
+        char version[20];
+        EXPECT_EQ(getApiVersion(version), 5);
+        EXPECT_STREQ(version, "2.2.0");
+        EXPECT_GT(threadCount(), threadsBefore);
+
+        ASSERT_EQ(dlclose(library), 0);
+        EXPECT_EQ(threadCount(), threadsBefore) << "cycle " << cycle;
+    }
+}
+
+}  // namespace
