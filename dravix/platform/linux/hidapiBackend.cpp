@@ -1,0 +1,69 @@
+#include "platform/linux/hidapiBackend.h"
+
+#include <hidapi.h>
+
+#include <memory>
+#include <mutex>
+
+#include "platform/linux/hidrawDevice.h"
+
+namespace dravix::platform {
+namespace {
+
+// hidapi keeps one process-wide error text that hid_init and hid_enumerate free and replace
+// without a lock, so these calls are serialised across every backend object.
+std::mutex& libraryMutex() {
+    static std::mutex mutex;
+    return mutex;
+}
+
+// Initialises hidapi on first use. The caller holds libraryMutex().
+bool libraryReady() {
+    static std::once_flag once;
+    static bool ready = false;
+    std::call_once(once, [] { ready = hid_init() == 0; });
+    return ready;
+}
+
+struct enumerationListDeleter {
+    void operator()(hid_device_info* list) const { hid_free_enumeration(list); }
+};
+using enumerationList = std::unique_ptr<hid_device_info, enumerationListDeleter>;
+
+bool hasIds(const hid_device_info& entry, uint16_t vendorId, uint16_t productId) {
+    return entry.vendor_id == vendorId && entry.product_id == productId;
+}
+
+hidInterfaceInfo toInterfaceInfo(const hid_device_info& entry) {
+    hidInterfaceInfo info;
+    info.path = entry.path != nullptr ? entry.path : "";
+    info.vendorId = entry.vendor_id;
+    info.productId = entry.product_id;
+    info.usagePage = entry.usage_page;
+    info.usage = entry.usage;
+    return info;
+}
+
+}  // namespace
+
+std::vector<hidInterfaceInfo> hidapiBackend::enumerate(uint16_t vendorId, uint16_t productId) {
+    std::vector<hidInterfaceInfo> interfaces;
+    std::lock_guard<std::mutex> lock(libraryMutex());
+    if (!libraryReady()) {
+        return interfaces;
+    }
+    // hidapi treats 0 as "any id"; the filter keeps the list to the requested device.
+    const enumerationList list(hid_enumerate(vendorId, productId));
+    for (const hid_device_info* entry = list.get(); entry != nullptr; entry = entry->next) {
+        if (hasIds(*entry, vendorId, productId)) {
+            interfaces.push_back(toInterfaceInfo(*entry));
+        }
+    }
+    return interfaces;
+}
+
+std::unique_ptr<hidDevice> hidapiBackend::open(const std::string& path) {
+    return hidrawDevice::open(path);
+}
+
+}  // namespace dravix::platform

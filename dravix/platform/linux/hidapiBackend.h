@@ -1,0 +1,24 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/hid.h"
+
+namespace dravix::platform {
+
+// The HID interfaces of the system. hidapi's hidraw backend lists them, one entry per top-level
+// collection of each hidraw node, in hidapi's order; open() opens the hidraw node itself
+// (hidrawDevice), because hidapi's device calls share unlocked state between a reader and a
+// writer thread. Safe to use from several threads.
+class hidapiBackend final : public hidBackend {
+  public:
+    // Only devices with exactly these ids are listed; 0 is not a wildcard.
+    std::vector<hidInterfaceInfo> enumerate(uint16_t vendorId, uint16_t productId) override;
+    // Null when the node cannot be opened for reading and writing or is not a hidraw node.
+    std::unique_ptr<hidDevice> open(const std::string& path) override;
+};
+
+}  // namespace dravix::platform
