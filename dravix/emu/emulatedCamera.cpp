@@ -1,0 +1,262 @@
+#include "emu/emulatedCamera.h"
+
+#include <algorithm>
+#include <cerrno>
+
+namespace dravix::emu {
+
+namespace {
+
+constexpr uint8_t kI2cReadCommand = 0xE0;
+constexpr uint8_t kI2cWriteCommand = 0xE1;
+constexpr uint8_t kEndTransferCommand = 0xE2;
+constexpr uint16_t kVendorUsagePage = 0xFF00;
+constexpr uint16_t kVendorUsage = 0x0001;
+constexpr uint16_t kCommandUsagePage = 0x0001;
+constexpr uint16_t kCommandUsage = 0x0000;
+
+commandReply notImplemented(const commandPayload&) {
+    commandReply reply;
+    reply.status = replyStatus::notImplemented;
+    return reply;
+}
+
+}  // namespace
+
+emulatedCamera::emulatedCamera(int number)
+    : number_(number), hidPath_(kHidPathPrefix + std::to_string(number)), i2c_(bus_, features_) {
+    installBuiltInCommands();
+}
+
+std::vector<platform::hidInterfaceInfo> emulatedCamera::hidCollections() const {
+    if (!isPlugged()) {
+        return {};
+    }
+    return {
+        {hidPath_, kVendorId, kProductId, kVendorUsagePage, kVendorUsage},
+        {hidPath_, kVendorId, kProductId, kCommandUsagePage, kCommandUsage},
+    };
+}
+
+void emulatedCamera::setCommandHandler(uint8_t commandId, commandHandler handler) {
+    std::shared_ptr<const commandHandler> shared =
+        handler ? std::make_shared<commandHandler>(std::move(handler)) : nullptr;
+    std::lock_guard<std::mutex> lock(mutex_);
+    handlers_[commandId] = std::move(shared);
+}
+
+void emulatedCamera::injectInterrupt(uint8_t type, const std::array<uint8_t, 60>& data) {
+    report interrupt{};
+    interrupt[0] = kInterruptReportId;
+    interrupt[1] = type;
+    std::copy(data.begin(), data.end(), interrupt.begin() + 2);
+    endpoint_.post(endpoint_.session(), interrupt);
+}
+
+void emulatedCamera::unplug() {
+    endpoint_.unplug();
+    // A device that comes back has forgotten any data phase it was in.
+    features_.endTransfer();
+}
+
+void emulatedCamera::replug() {
+    endpoint_.plug();
+}
+
+bool emulatedCamera::isPlugged() const {
+    return endpoint_.session() != emulatedHidEndpoint::kNoSession;
+}
+
+void emulatedCamera::startRecording() {
+    recorder_.start();
+}
+
+void emulatedCamera::stopRecording() {
+    recorder_.stop();
+}
+
+void emulatedCamera::clearRecording() {
+    recorder_.clear();
+}
+
+std::vector<wireRecord> emulatedCamera::recorded() const {
+    return recorder_.records();
+}
+
+void emulatedCamera::setReplyLatency(std::chrono::microseconds latency) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    latency_ = latency;
+}
+
+std::chrono::microseconds emulatedCamera::replyLatency() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return latency_;
+}
+
+void emulatedCamera::queueNoReply() {
+    queueFault({replyFault::kind::noReply});
+}
+
+void emulatedCamera::queueLateReply(std::chrono::milliseconds delay) {
+    queueFault({replyFault::kind::lateReply, 0, delay});
+}
+
+void emulatedCamera::queueWrongEcho(uint8_t commandId) {
+    queueFault({replyFault::kind::wrongEcho, commandId});
+}
+
+void emulatedCamera::queueReplyStatus(uint8_t status) {
+    queueFault({replyFault::kind::status, status});
+}
+
+void emulatedCamera::queueReplyReportId(uint8_t reportId) {
+    queueFault({replyFault::kind::reportId, reportId});
+}
+
+void emulatedCamera::clearFaults() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    faults_.clear();
+}
+
+void emulatedCamera::setStalledWrites(bool stalled) {
+    stalledWrites_ = stalled;
+}
+
+void emulatedCamera::setFailingFeatures(bool failing) {
+    features_.setFailing(failing);
+}
+
+uint64_t emulatedCamera::openSession() const {
+    return endpoint_.session();
+}
+
+int emulatedCamera::writeReport(uint64_t session, const uint8_t* output, std::size_t length,
+                                int timeoutMs) {
+    if (!endpoint_.isOpen(session)) {
+        return -ENODEV;
+    }
+    if (output == nullptr || length == 0 || length > kReportSize) {
+        return -EINVAL;
+    }
+    if (stalledWrites_) {
+        return endpoint_.stall(session, std::chrono::milliseconds(timeoutMs));
+    }
+    recorder_.add(wireKind::output, output, length);
+    // A short report reaches the camera zero-padded; reports with other ids carry no command.
+    report command{};
+    std::copy_n(output, length, command.begin());
+    if (command[0] == kCommandReportId) {
+        answer(session, command);
+    }
+    return static_cast<int>(length);
+}
+
+int emulatedCamera::readReport(uint64_t session, uint8_t* buffer, std::size_t size, int timeoutMs) {
+    if (buffer == nullptr || size == 0) {
+        return -EINVAL;
+    }
+    report input;
+    int result = endpoint_.read(session, input, std::chrono::milliseconds(timeoutMs));
+    if (result <= 0) {
+        return result;
+    }
+    recorder_.add(wireKind::input, input.data(), input.size());
+    std::size_t copied = std::min(size, input.size());
+    std::copy_n(input.begin(), copied, buffer);
+    return static_cast<int>(copied);
+}
+
+int emulatedCamera::sendFeatureReport(uint64_t session, const uint8_t* feature,
+                                      std::size_t length) {
+    if (!endpoint_.isOpen(session)) {
+        return -ENODEV;
+    }
+    if (feature != nullptr) {
+        recorder_.add(wireKind::featureSet, feature, length);
+    }
+    return features_.set(feature, length);
+}
+
+int emulatedCamera::getFeatureReport(uint64_t session, uint8_t* feature, std::size_t length) {
+    if (!endpoint_.isOpen(session)) {
+        return -ENODEV;
+    }
+    int result = features_.get(feature, length);
+    if (result > 0) {
+        recorder_.add(wireKind::featureGet, feature, static_cast<std::size_t>(result));
+    }
+    return result;
+}
+
+void emulatedCamera::installBuiltInCommands() {
+    setCommandHandler(kI2cReadCommand,
+                      [this](const commandPayload& payload) { return i2c_.read(payload); });
+    setCommandHandler(kI2cWriteCommand,
+                      [this](const commandPayload& payload) { return i2c_.write(payload); });
+    setCommandHandler(kEndTransferCommand, [this](const commandPayload&) {
+        commandReply reply;
+        reply.status = features_.endTransfer();
+        return reply;
+    });
+}
+
+void emulatedCamera::queueFault(const replyFault& fault) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    faults_.push_back(fault);
+}
+
+emulatedCamera::commandSettings emulatedCamera::settingsFor(uint8_t commandId) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    commandSettings settings{handlers_[commandId], std::nullopt, latency_};
+    if (!faults_.empty()) {
+        settings.fault = faults_.front();
+        faults_.pop_front();
+    }
+    return settings;
+}
+
+void emulatedCamera::answer(uint64_t session, const report& command) {
+    uint8_t commandId = command[1];
+    commandSettings settings = settingsFor(commandId);
+    commandPayload payload;
+    std::copy(command.begin() + 2, command.end(), payload.begin());
+    // The handler runs without the camera lock: it may use the camera's control methods.
+    commandReply answered =
+        settings.handler ? (*settings.handler)(payload) : notImplemented(payload);
+    report reply{};
+    reply[0] = kCommandReportId;
+    reply[1] = commandId;
+    reply[2] = answered.status;
+    std::copy(answered.payload.begin(), answered.payload.end(), reply.begin() + 3);
+    deliver(session, reply, settings);
+}
+
+void emulatedCamera::deliver(uint64_t session, report& reply, const commandSettings& settings) {
+    auto delay = settings.latency;
+    if (settings.fault) {
+        const replyFault& fault = *settings.fault;
+        switch (fault.what) {
+            case replyFault::kind::noReply:
+                return;
+            case replyFault::kind::lateReply:
+                delay = fault.delay;
+                break;
+            case replyFault::kind::wrongEcho:
+                reply[1] = fault.value;
+                break;
+            case replyFault::kind::status:
+                reply[2] = fault.value;
+                break;
+            case replyFault::kind::reportId:
+                reply[0] = fault.value;
+                break;
+        }
+    }
+    if (delay.count() <= 0) {
+        endpoint_.post(session, reply);
+    } else {
+        endpoint_.postAt(session, reply, emulatedHidEndpoint::clock::now() + delay);
+    }
+}
+
+}  // namespace dravix::emu

@@ -1,0 +1,144 @@
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "emu/emulatedCommand.h"
+#include "emu/emulatedFeaturePort.h"
+#include "emu/emulatedHidEndpoint.h"
+#include "emu/emulatedI2cBus.h"
+#include "emu/emulatedI2cCommands.h"
+#include "emu/emulatedWireRecorder.h"
+#include "platform/hid.h"
+
+namespace dravix::emu {
+
+// One emulated camera as its HID interface shows it to the host: it answers every command
+// report with one reply report (id 1, the command id echoed, a status byte) after the reply
+// latency, sends interrupt reports (id 2) on request, and serves the feature-report data phases
+// of its commands. Commands are answered by handlers registered per command id; the I2C
+// commands (0xE0 read, 0xE1 write) and the end-of-transfer command (0xE2) are built in.
+//
+// The control methods are for tests and may be called from any thread.
+class emulatedCamera {
+  public:
+    static constexpr uint16_t kVendorId = 0x20F1;
+    static constexpr uint16_t kProductId = 0x0107;
+    static constexpr std::size_t kReportSize = 64;
+    static constexpr uint8_t kCommandReportId = 1;
+    static constexpr uint8_t kInterruptReportId = 2;
+    static constexpr std::chrono::microseconds kDefaultReplyLatency{1000};
+    static constexpr const char* kHidPathPrefix = "emulated:hid:";
+
+    // `number` (1..) names the camera's HID path "emulated:hid:<number>".
+    explicit emulatedCamera(int number);
+    emulatedCamera(const emulatedCamera&) = delete;
+    emulatedCamera& operator=(const emulatedCamera&) = delete;
+
+    int number() const { return number_; }
+    const std::string& hidPath() const { return hidPath_; }
+    // The HID collections of the camera in enumeration order: a vendor-defined one, then the
+    // command interface. None while unplugged.
+    std::vector<platform::hidInterfaceInfo> hidCollections() const;
+
+    // Answers command `commandId` with `handler` from now on; null removes the handler, and the
+    // command is then answered with NOT IMPLEMENTED.
+    void setCommandHandler(uint8_t commandId, commandHandler handler);
+    // For handlers that open feature-report data phases.
+    emulatedFeaturePort& featurePort() { return features_; }
+    emulatedI2cBus& i2cBus() { return bus_; }
+
+    // Sends an interrupt report at once: id 2, `type`, the 60 data bytes, two zero bytes.
+    void injectInterrupt(uint8_t type, const std::array<uint8_t, 60>& data);
+
+    // While unplugged the camera is not enumerated, cannot be opened, and every call on a
+    // handle fails with -ENODEV; handles opened before stay dead after replug().
+    void unplug();
+    void replug();
+    bool isPlugged() const;
+
+    // Records every report on the wire: output reports written, input reports handed to the
+    // reader, feature reports sent by the host (refused ones too) and served by the camera.
+    void startRecording();
+    void stopRecording();
+    void clearRecording();
+    std::vector<wireRecord> recorded() const;
+
+    // Time between a command report and its reply; 0 answers within the write.
+    void setReplyLatency(std::chrono::microseconds latency);
+    std::chrono::microseconds replyLatency() const;
+
+    // One-shot faults: each applies to the reply of one later command, in the order queued.
+    void queueNoReply();
+    void queueLateReply(std::chrono::milliseconds delay);
+    // The reply names `commandId` instead of the command it answers.
+    void queueWrongEcho(uint8_t commandId);
+    void queueReplyStatus(uint8_t status);
+    void queueReplyReportId(uint8_t reportId);
+    void clearFaults();
+
+    // Persistent faults. A stalled write blocks for its time-out and then reports 0 bytes
+    // written (the command never reaches the camera); failing feature transfers return -EIO.
+    void setStalledWrites(bool stalled);
+    void setFailingFeatures(bool failing);
+
+  private:
+    friend class emulatedHidBackend;
+    friend class emulatedHidDevice;
+
+    using report = emulatedHidEndpoint::report;
+
+    struct replyFault {
+        enum class kind { noReply, lateReply, wrongEcho, status, reportId };
+        kind what;
+        uint8_t value = 0;
+        std::chrono::milliseconds delay{0};
+    };
+
+    // What answering one command needs, taken in one go under mutex_.
+    struct commandSettings {
+        std::shared_ptr<const commandHandler> handler;
+        std::optional<replyFault> fault;
+        std::chrono::microseconds latency;
+    };
+
+    // The host side of the camera's handles; `session` is the one the handle was opened in.
+    uint64_t openSession() const;
+    int writeReport(uint64_t session, const uint8_t* output, std::size_t length, int timeoutMs);
+    int readReport(uint64_t session, uint8_t* buffer, std::size_t size, int timeoutMs);
+    int sendFeatureReport(uint64_t session, const uint8_t* feature, std::size_t length);
+    int getFeatureReport(uint64_t session, uint8_t* feature, std::size_t length);
+
+    void installBuiltInCommands();
+    void queueFault(const replyFault& fault);
+    commandSettings settingsFor(uint8_t commandId);
+    void answer(uint64_t session, const report& command);
+    void deliver(uint64_t session, report& reply, const commandSettings& settings);
+
+    const int number_;
+    const std::string hidPath_;
+    emulatedFeaturePort features_;
+    emulatedI2cBus bus_;
+    emulatedI2cCommands i2c_;
+    emulatedWireRecorder recorder_;
+    std::atomic<bool> stalledWrites_{false};
+
+    mutable std::mutex mutex_;
+    std::array<std::shared_ptr<const commandHandler>, 256> handlers_;
+    std::deque<replyFault> faults_;
+    std::chrono::microseconds latency_ = kDefaultReplyLatency;
+
+    // Last, so that its delivery thread ends before anything else goes.
+    emulatedHidEndpoint endpoint_;
+};
+
+}  // namespace dravix::emu

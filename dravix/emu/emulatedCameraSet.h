@@ -1,0 +1,46 @@
+#pragma once
+
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "emu/emulatedCamera.h"
+#include "emu/emulatedHidBackend.h"
+
+namespace dravix::emu {
+
+// The emulated cameras of the process, numbered from 1. The set and the open handles share
+// ownership of each camera, so a handle on a camera that left the set fails cleanly
+// (-ENODEV) instead of dangling. Thread-safe.
+class emulatedCameraSet {
+  public:
+    static constexpr int kMaxCameras = 10;
+
+    // The process-wide set; created on first use with the count that DRAVIX_CAMEMU gives.
+    static emulatedCameraSet& instance();
+    // The camera count of a DRAVIX_CAMEMU value: a decimal 1..kMaxCameras, else 0.
+    static int countFromEnvironment(const char* value);
+
+    explicit emulatedCameraSet(int count);
+    emulatedCameraSet(const emulatedCameraSet&) = delete;
+    emulatedCameraSet& operator=(const emulatedCameraSet&) = delete;
+
+    // Replaces every camera with `count` fresh ones (0..kMaxCameras, else
+    // std::invalid_argument); the cameras it replaces are unplugged.
+    void configure(int count);
+    int count() const;
+    // Camera `number` (1..count()), or null.
+    std::shared_ptr<emulatedCamera> camera(int number) const;
+    std::vector<std::shared_ptr<emulatedCamera>> cameras() const;
+
+    emulatedHidBackend& hidBackend() { return backend_; }
+
+  private:
+    static std::vector<std::shared_ptr<emulatedCamera>> makeCameras(int count);
+
+    mutable std::mutex mutex_;
+    std::vector<std::shared_ptr<emulatedCamera>> cameras_;
+    emulatedHidBackend backend_{*this};
+};
+
+}  // namespace dravix::emu
