@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
+#include <stdexcept>
+#include <utility>
 
 namespace dravix::emu {
 
@@ -15,6 +18,12 @@ constexpr uint16_t kVendorUsage = 0x0001;
 constexpr uint16_t kCommandUsagePage = 0x0001;
 constexpr uint16_t kCommandUsage = 0x0000;
 
+std::string videoKeyOf(int number, uint32_t setId) {
+    char key[32];
+    std::snprintf(key, sizeof key, "EMUCAM-%d-%x", number, static_cast<unsigned>(setId & 0xFFFFFF));
+    return key;
+}
+
 commandReply notImplemented(const commandPayload&) {
     commandReply reply;
     reply.status = replyStatus::notImplemented;
@@ -23,8 +32,13 @@ commandReply notImplemented(const commandPayload&) {
 
 }  // namespace
 
-emulatedCamera::emulatedCamera(int number)
-    : number_(number), hidPath_(kHidPathPrefix + std::to_string(number)), i2c_(bus_, features_) {
+emulatedCamera::emulatedCamera(int number, uint32_t setId, const emulatedVideoFormat& format)
+    : number_(number),
+      hidPath_(kHidPathPrefix + std::to_string(number)),
+      videoKey_(videoKeyOf(number, setId)),
+      videoPath_(kVideoPathPrefix + videoKey_ + "#" + std::to_string(number)),
+      i2c_(bus_, features_),
+      video_(format) {
     installBuiltInCommands();
 }
 
@@ -36,6 +50,44 @@ std::vector<platform::hidInterfaceInfo> emulatedCamera::hidCollections() const {
         {hidPath_, kVendorId, kProductId, kVendorUsagePage, kVendorUsage},
         {hidPath_, kVendorId, kProductId, kCommandUsagePage, kCommandUsage},
     };
+}
+
+std::optional<platform::videoDeviceInfo> emulatedCamera::videoDevice() const {
+    if (video_.session() == emulatedVideoSource::kNoSession) {
+        return std::nullopt;
+    }
+    return platform::videoDeviceInfo{kVideoNamePrefix + std::to_string(number_), videoPath_};
+}
+
+void emulatedCamera::setVideoFormat(uint16_t width, uint16_t height, uint16_t fps) {
+    if (!emulatedVideoFormat::isValid(width, height, fps)) {
+        throw std::invalid_argument("emulatedCamera::setVideoFormat: format out of range");
+    }
+    video_.setFormat({width, height, fps});
+}
+
+emulatedVideoFormat emulatedCamera::videoFormat() const {
+    return video_.format();
+}
+
+void emulatedCamera::pauseFrames(bool paused) {
+    video_.setPaused(paused);
+}
+
+bool emulatedCamera::deliverBuffer(std::vector<uint8_t> buffer) {
+    return video_.deliverBuffer(std::move(buffer));
+}
+
+uint64_t emulatedCamera::framesDelivered() const {
+    return video_.delivered();
+}
+
+void emulatedCamera::setVerticalFlip(bool flipped) {
+    video_.setUpsideDown(flipped);
+}
+
+bool emulatedCamera::verticalFlip() const {
+    return video_.upsideDown();
 }
 
 void emulatedCamera::setCommandHandler(uint8_t commandId, commandHandler handler) {
@@ -57,10 +109,12 @@ void emulatedCamera::unplug() {
     endpoint_.unplug();
     // A device that comes back has forgotten any data phase it was in.
     features_.endTransfer();
+    video_.unplug();
 }
 
 void emulatedCamera::replug() {
     endpoint_.plug();
+    video_.plug();
 }
 
 bool emulatedCamera::isPlugged() const {

@@ -17,8 +17,11 @@
 #include "emu/emulatedHidEndpoint.h"
 #include "emu/emulatedI2cBus.h"
 #include "emu/emulatedI2cCommands.h"
+#include "emu/emulatedVideoFormat.h"
+#include "emu/emulatedVideoSource.h"
 #include "emu/emulatedWireRecorder.h"
 #include "platform/hid.h"
+#include "platform/video.h"
 
 namespace dravix::emu {
 
@@ -27,6 +30,9 @@ namespace dravix::emu {
 // latency, sends interrupt reports (id 2) on request, and serves the feature-report data phases
 // of its commands. Commands are answered by handlers registered per command id; the I2C
 // commands (0xE0 read, 0xE1 write) and the end-of-transfer command (0xE2) are built in.
+//
+// Its video interface streams a moving test pattern (testPattern) in YUY2 at the camera's format;
+// unplug() removes both interfaces.
 //
 // The control methods are for tests and may be called from any thread.
 class emulatedCamera {
@@ -38,9 +44,12 @@ class emulatedCamera {
     static constexpr uint8_t kInterruptReportId = 2;
     static constexpr std::chrono::microseconds kDefaultReplyLatency{1000};
     static constexpr const char* kHidPathPrefix = "emulated:hid:";
+    static constexpr const char* kVideoPathPrefix = "emulated#video#";
+    static constexpr const char* kVideoNamePrefix = "dravixUVC Emulated Camera ";
 
-    // `number` (1..) names the camera's HID path "emulated:hid:<number>".
-    explicit emulatedCamera(int number);
+    // `number` (1..99) names the camera's HID path "emulated:hid:<number>"; with `setId` it makes
+    // the video device key, which tells this camera from those of other sets.
+    explicit emulatedCamera(int number, uint32_t setId = 0, const emulatedVideoFormat& format = {});
     emulatedCamera(const emulatedCamera&) = delete;
     emulatedCamera& operator=(const emulatedCamera&) = delete;
 
@@ -49,6 +58,30 @@ class emulatedCamera {
     // The HID collections of the camera in enumeration order: a vendor-defined one, then the
     // command interface. None while unplugged.
     std::vector<platform::hidInterfaceInfo> hidCollections() const;
+
+    // The key of the camera as a USB device, "EMUCAM-<number>-<setId, low 24 bits in hex>": at
+    // most 16 characters, so that it stays whole where only its first 16 count.
+    const std::string& videoKey() const { return videoKey_; }
+    // "emulated#video#<key>#<number>".
+    const std::string& videoPath() const { return videoPath_; }
+    // The capture device as the host lists it; none while unplugged.
+    std::optional<platform::videoDeviceInfo> videoDevice() const;
+
+    // The format the next connect() negotiates; std::invalid_argument unless
+    // emulatedVideoFormat::isValid() accepts it. A running stream keeps its format.
+    void setVideoFormat(uint16_t width, uint16_t height, uint16_t fps);
+    emulatedVideoFormat videoFormat() const;
+    // While paused, a running stream keeps its frame schedule but delivers no pattern frames;
+    // buffers from deliverBuffer() still go through.
+    void pauseFrames(bool paused);
+    // Hands `buffer`, of any length, to the sink of the running stream, on the streaming thread
+    // and in order with the pattern frames. False (and dropped) when no stream runs.
+    bool deliverBuffer(std::vector<uint8_t> buffer);
+    // The buffers handed to sinks since the camera was made: pattern frames and injected ones.
+    uint64_t framesDelivered() const;
+    // Renders the frames upside down, as the camera does with its flip setting on.
+    void setVerticalFlip(bool flipped);
+    bool verticalFlip() const;
 
     // Answers command `commandId` with `handler` from now on; null removes the handler, and the
     // command is then answered with NOT IMPLEMENTED.
@@ -94,6 +127,8 @@ class emulatedCamera {
   private:
     friend class emulatedHidBackend;
     friend class emulatedHidDevice;
+    friend class emulatedVideoBackend;
+    friend class emulatedVideoCapture;
 
     using report = emulatedHidEndpoint::report;
 
@@ -126,6 +161,8 @@ class emulatedCamera {
 
     const int number_;
     const std::string hidPath_;
+    const std::string videoKey_;
+    const std::string videoPath_;
     emulatedFeaturePort features_;
     emulatedI2cBus bus_;
     emulatedI2cCommands i2c_;
@@ -136,6 +173,8 @@ class emulatedCamera {
     std::array<std::shared_ptr<const commandHandler>, 256> handlers_;
     std::deque<replyFault> faults_;
     std::chrono::microseconds latency_ = kDefaultReplyLatency;
+
+    emulatedVideoSource video_;
 
     // Last, so that its delivery thread ends before anything else goes.
     emulatedHidEndpoint endpoint_;

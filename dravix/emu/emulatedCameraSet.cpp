@@ -1,11 +1,19 @@
 #include "emu/emulatedCameraSet.h"
 
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <stdexcept>
 #include <utility>
 
 namespace dravix::emu {
+
+namespace {
+
+// Numbers every batch of cameras made in the process, so that their video keys never repeat.
+std::atomic<uint32_t> lastSetId{0};
+
+}  // namespace
 
 emulatedCameraSet& emulatedCameraSet::instance() {
     static emulatedCameraSet cameras(countFromEnvironment(std::getenv("DRAVIX_CAMEMU")));
@@ -24,7 +32,8 @@ int emulatedCameraSet::countFromEnvironment(const char* value) {
     return count >= 1 && count <= kMaxCameras ? count : 0;
 }
 
-emulatedCameraSet::emulatedCameraSet(int count) {
+emulatedCameraSet::emulatedCameraSet(int count, const emulatedVideoFormat& format)
+    : format_(format) {
     configure(count);
 }
 
@@ -63,10 +72,11 @@ std::vector<std::shared_ptr<emulatedCamera>> emulatedCameraSet::cameras() const 
     return cameras_;
 }
 
-std::vector<std::shared_ptr<emulatedCamera>> emulatedCameraSet::makeCameras(int count) {
+std::vector<std::shared_ptr<emulatedCamera>> emulatedCameraSet::makeCameras(int count) const {
+    uint32_t setId = ++lastSetId;
     std::vector<std::shared_ptr<emulatedCamera>> made;
     for (int number = 1; number <= count; ++number) {
-        made.push_back(std::make_shared<emulatedCamera>(number));
+        made.push_back(std::make_shared<emulatedCamera>(number, setId, format_));
     }
     return made;
 }

@@ -6,6 +6,8 @@
 
 #include "emu/emulatedCamera.h"
 #include "emu/emulatedHidBackend.h"
+#include "emu/emulatedVideoBackend.h"
+#include "emu/emulatedVideoFormat.h"
 
 namespace dravix::emu {
 
@@ -21,12 +23,15 @@ class emulatedCameraSet {
     // The camera count of a DRAVIX_CAMEMU value: a decimal 1..kMaxCameras, else 0.
     static int countFromEnvironment(const char* value);
 
-    explicit emulatedCameraSet(int count);
+    // The cameras stream in `format`, by default the one DRAVIX_CAMEMU_FORMAT gives.
+    explicit emulatedCameraSet(
+        int count, const emulatedVideoFormat& format = emulatedVideoFormat::fromEnvironment());
     emulatedCameraSet(const emulatedCameraSet&) = delete;
     emulatedCameraSet& operator=(const emulatedCameraSet&) = delete;
 
     // Replaces every camera with `count` fresh ones (0..kMaxCameras, else
-    // std::invalid_argument); the cameras it replaces are unplugged.
+    // std::invalid_argument); the cameras it replaces are unplugged. The fresh cameras have video
+    // keys of their own, so that the host sees new devices.
     void configure(int count);
     int count() const;
     // Camera `number` (1..count()), or null.
@@ -34,13 +39,16 @@ class emulatedCameraSet {
     std::vector<std::shared_ptr<emulatedCamera>> cameras() const;
 
     emulatedHidBackend& hidBackend() { return backend_; }
+    emulatedVideoBackend& videoBackend() { return videoBackend_; }
 
   private:
-    static std::vector<std::shared_ptr<emulatedCamera>> makeCameras(int count);
+    std::vector<std::shared_ptr<emulatedCamera>> makeCameras(int count) const;
 
+    const emulatedVideoFormat format_;
     mutable std::mutex mutex_;
     std::vector<std::shared_ptr<emulatedCamera>> cameras_;
     emulatedHidBackend backend_{*this};
+    emulatedVideoBackend videoBackend_{*this};
 };
 
 }  // namespace dravix::emu

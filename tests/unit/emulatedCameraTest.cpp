@@ -27,10 +27,14 @@ constexpr uint8_t kEndTransfer = 0xE2;
 
 // I2C request payload: address, register length, data length (big-endian), register bytes.
 bytes i2cRequest(uint8_t address, const bytes& reg, std::size_t length, const bytes& data = {}) {
-    bytes request{address, static_cast<uint8_t>(reg.size()), static_cast<uint8_t>(length >> 8),
-                  static_cast<uint8_t>(length)};
-    request.insert(request.end(), reg.begin(), reg.end());
-    request.insert(request.end(), data.begin(), data.end());
+    bytes request(4 + reg.size() + data.size());
+    request[0] = address;
+    request[1] = static_cast<uint8_t>(reg.size());
+    request[2] = static_cast<uint8_t>(length >> 8);
+    request[3] = static_cast<uint8_t>(length);
+    std::copy(reg.begin(), reg.end(), request.begin() + 4);
+    std::copy(data.begin(), data.end(),
+              request.begin() + 4 + static_cast<std::ptrdiff_t>(reg.size()));
     return request;
 }
 

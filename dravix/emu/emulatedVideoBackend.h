@@ -1,0 +1,28 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/video.h"
+
+namespace dravix::emu {
+
+class emulatedCameraSet;
+
+// Video capture on the emulated cameras of a set, as the library sees real ones.
+class emulatedVideoBackend : public platform::videoBackend {
+  public:
+    explicit emulatedVideoBackend(emulatedCameraSet& cameras);
+
+    // The plugged cameras, by number.
+    std::vector<platform::videoDeviceInfo> enumerate() override;
+    // -ENOENT for a path of no camera in the set, -ENODEV for an unplugged camera.
+    std::unique_ptr<platform::videoCapture> bind(const std::string& devicePath,
+                                                 int& error) override;
+
+  private:
+    emulatedCameraSet& cameras_;
+};
+
+}  // namespace dravix::emu
