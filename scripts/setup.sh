@@ -42,6 +42,10 @@ PACKAGES=(
     libspdlog-dev libfmt-dev
     # HID access (hidapi, hidraw backend)
     libhidapi-dev
+    # the window display (Xlib) and the X server its tests draw into
+    libx11-dev xvfb
+    # the baselines of the colour conversion and scaling benchmarks
+    libopencv-dev
 )
 
 UDEV_RULE="$DRAVIX_ROOT/packaging/70-dravix.rules"

@@ -1,27 +1,75 @@
-// Video exports: scale, frame counters, frame callback and colour mode.
+// Video exports: the window display's drawing area and scale, frame counters, frame callback
+// and colour mode.
+#include <cmath>
+
+#include "api/camera.h"
 #include "api/exportGuard.h"
 #include "dravix/dravix.h"
+#include "log/logger.h"
+
+namespace dravix {
+namespace {
+
+// Largest drawing area side; beyond it the display buffer could not be allocated.
+constexpr int32_t kMaxDisplaySide = 16384;
+
+bool isValidDrawingArea(const char* exportName, int32_t width, int32_t height, float scale) {
+    if (width < 0 || height < 0 || width > kMaxDisplaySide || height > kMaxDisplaySide) {
+        libraryLog().error("main::%s: invalid display size %d x %d", exportName, width, height);
+        return false;
+    }
+    if (!std::isfinite(scale) || scale <= 0.0f) {
+        libraryLog().error("main::%s: invalid scale %f", exportName, static_cast<double>(scale));
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+}  // namespace dravix
 
 using namespace dravix;
 
 extern "C" {
 
-int32_t ZEL_CAM_SetVideoScale(int32_t index, int32_t /*width*/, int32_t /*height*/,
-                              float /*scale*/) {
-    return unavailableForCamera(__func__, index);
+int32_t ZEL_CAM_SetVideoScale(int32_t index, int32_t width, int32_t height, float scale) {
+    camera* cam = guardedCamera(__func__, index);
+    if (cam == nullptr || !isValidDrawingArea(__func__, width, height, scale)) {
+        return kResultFailure;
+    }
+    return cam->video().setVideoScale(width, height, scale);
 }
 
-int32_t ZEL_CAM_GetFrameCounters(int32_t index, uint32_t* /*shownFrames*/,
-                                 uint32_t* /*missedFrames*/, uint32_t* /*frameLength*/) {
-    return unavailableForCamera(__func__, index);
+int32_t ZEL_CAM_GetFrameCounters(int32_t index, uint32_t* shownFrames, uint32_t* missedFrames,
+                                 uint32_t* frameLength) {
+    camera* cam = guardedCamera(__func__, index);
+    if (cam == nullptr || isNullArgument(__func__, shownFrames) ||
+        isNullArgument(__func__, missedFrames) || isNullArgument(__func__, frameLength)) {
+        return kResultFailure;
+    }
+    const fx3UvcVid& video = cam->video();
+    *shownFrames = video.shownFrames();
+    *missedFrames = video.missedFrames();
+    *frameLength = video.frameLength();
+    return kResultSuccess;
 }
 
-int32_t ZEL_CAM_FrameCallback(int32_t index, FrameCallback /*callback*/, void* /*user*/) {
-    return unavailableForSlot(__func__, index);
+int32_t ZEL_CAM_FrameCallback(int32_t index, FrameCallback callback, void* user) {
+    camera* cam = guardedSlot(__func__, index);
+    if (cam == nullptr) {
+        return kResultFailure;
+    }
+    cam->video().setFrameCallback(callback, user);
+    return kResultSuccess;
 }
 
-int32_t ZEL_CAM_setColorMode(int32_t index, int32_t /*mode*/) {
-    return unavailableForSlot(__func__, index);
+int32_t ZEL_CAM_setColorMode(int32_t index, int32_t mode) {
+    camera* cam = guardedSlot(__func__, index);
+    if (cam == nullptr) {
+        return kResultFailure;
+    }
+    cam->video().setColorMode(mode);
+    return kResultSuccess;
 }
 
 }  // extern "C"

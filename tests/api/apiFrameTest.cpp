@@ -254,9 +254,14 @@ TEST_F(apiFrameTest, slotOnlyGuardTreatsIndexOutsideTableAsEmptySlot) {
 TEST_F(apiFrameTest, exportsPastTheGuardSayWhatThisBuildLacks) {
     occupySlot(3);
     openCapturedLog();
+    // The video exports work on the camera's video path, which this placeholder camera lacks.
+    const std::vector<std::string> working = {"ZEL_CAM_SetVideoScale", "ZEL_CAM_FrameCallback",
+                                              "ZEL_CAM_setColorMode"};
     for (const auto* exports : {&fullGuardExports(), &slotGuardExports()}) {
         for (const indexedExport& e : *exports) {
-            EXPECT_EQ(e.call(3), 1) << e.name;
+            if (std::find(working.begin(), working.end(), e.name) == working.end()) {
+                EXPECT_EQ(e.call(3), 1) << e.name;
+            }
         }
     }
     EXPECT_EQ(ZEL_CAM_getLogTotalErrorCnt(), 0u);
@@ -264,7 +269,7 @@ TEST_F(apiFrameTest, exportsPastTheGuardSayWhatThisBuildLacks) {
     const auto lines = closeLogAndCollect();
     EXPECT_THAT(lines, Contains("WARN ZEL_CAM_Open: not available in this build"));
     EXPECT_THAT(lines, Contains("WARN ZEL_CAM_SaveJPG: not available in this build"));
-    EXPECT_THAT(lines, Contains("WARN ZEL_CAM_FrameCallback: not available in this build"));
+    EXPECT_THAT(lines, Contains("WARN ZEL_CAM_StatusCallback: not available in this build"));
     EXPECT_THAT(lines, Contains("WARN ZEL_CAM_recPrepareUsb: not available in this build"));
     EXPECT_THAT(lines, Contains("WARN not implemented!"));                  // setAutorestart
     EXPECT_THAT(lines, Contains("WARN ZEL_CAM_getIni: not implemented!"));  // getIni

@@ -1,0 +1,254 @@
+#include "video/fx3UvcVid.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "video/colorConverter.h"
+#include "video/frameCopier.h"
+
+namespace dravix {
+
+fx3UvcVid::fx3UvcVid(logger& log, platform::videoBackend& video) : log_(log), video_(video) {}
+
+fx3UvcVid::~fx3UvcVid() {
+    stopVideo();
+    releaseDeviceFilter();
+}
+
+void fx3UvcVid::setMoniker(const std::string& devicePath) {
+    moniker_ = devicePath;
+}
+
+int fx3UvcVid::bindDeviceFilter() {
+    int error = 0;
+    deviceFilter_ = video_.bind(moniker_, error);
+    return deviceFilter_ != nullptr ? 0 : (error != 0 ? error : -1);
+}
+
+void fx3UvcVid::releaseDeviceFilter() {
+    deviceFilter_.reset();
+}
+
+int fx3UvcVid::initVideo(void* window) {
+    window_ = window;
+    return 0;
+}
+
+// The capture steps of a start, each with its own message: open the device, ask for YUY2, set
+// up the buffers (where a device in use fails), learn the frame size, run.
+int fx3UvcVid::startVideo() {
+    int result = 0;
+    if (moniker_.empty()) {
+        log_.error("fx3UvcVid::startVideo moniker is NULL");
+        result = -1;
+    } else if (capture_ == nullptr) {
+        capture_ = video_.bind(moniker_, result);
+        if (capture_ == nullptr) {
+            log_.error("fx3UvcVid::startVideo bind to object (error: %d)", result);
+        } else if ((result = capture_->requestYuy2()) != 0) {
+            log_.error("fx3UvcVid::startVideo couldn't set media type (error: %d)", result);
+            capture_.reset();
+        } else if ((result = capture_->connect()) != 0) {
+            log_.error(
+                "fx3UvcVid::startVideo couldn't render video capture stream. The device may "
+                "already be in use (error: %d)",
+                result);
+            capture_.reset();
+        } else {
+            uint16_t width = 0;
+            uint16_t height = 0;
+            if ((result = capture_->connectedFormat(width, height)) != 0) {
+                log_.error("fx3UvcVid::startVideo couldn't get connected media type (error: %d)",
+                           result);
+            } else {
+                allocateFrameBuffers(width, height);
+                if (!running_) {
+                    if ((result = capture_->run(*this)) != 0) {
+                        log_.error("fx3UvcVid::startVideo cannot run preview graph (error: %d)",
+                                   result);
+                        capture_->stop();
+                    }
+                    running_ = true;
+                }
+            }
+        }
+    }
+    computeScale();
+    std::lock_guard<std::mutex> api(apiMutex_);
+    prepareDrawing();
+    return result;
+}
+
+int fx3UvcVid::stopVideo() {
+    if (!running_) {
+        return 0;
+    }
+    const int result = capture_ != nullptr ? capture_->stop() : 0;
+    stopDeliveryThread();
+    capture_.reset();
+    running_ = false;
+    releaseFrameBuffers();
+    return result;
+}
+
+void fx3UvcVid::setFrameCallback(FrameCallback callback, void* user) {
+    std::lock_guard<std::mutex> lock(callbackMutex_);
+    frameCallback_ = callback;
+    frameUser_ = user;
+}
+
+int fx3UvcVid::setVideoScale(int32_t width, int32_t height, float scale) {
+    {
+        std::lock_guard<std::mutex> api(apiMutex_);
+        displayBuffer_.assign(
+            static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 3, 0);
+        displayWidth_ = width - width % 4;
+        displayHeight_ = height - height % 4;
+        requestedScale_ = scale;
+        prepareDrawing();
+    }
+    computeScale();
+    return 0;
+}
+
+void fx3UvcVid::setVerticalFlip(bool flip) {
+    std::lock_guard<std::mutex> api(apiMutex_);
+    vflip_ = flip;
+    flipFrames_ = flip;
+}
+
+scaleGeometry fx3UvcVid::geometry() const {
+    std::lock_guard<std::mutex> frame(frameMutex_);
+    return geometry_;
+}
+
+// ---- Streaming thread ------------------------------------------------------------------------
+
+void fx3UvcVid::onFrame(const uint8_t* data, std::size_t length) {
+    const auto arrival = std::chrono::steady_clock::now();
+    std::lock_guard<std::mutex> frame(frameMutex_);
+    if (!deliveryRun_) {
+        startDeliveryThread();
+    }
+    // Too long for any frame, or longer than the negotiated one: never written anywhere.
+    if (length >= kDropLimit || length > frames_.capacity()) {
+        ++missedFrames_;
+        log_.debug("frame missed %d", shownFrames_.load());
+        return;
+    }
+    frameExchange::frame& target = frames_.writable();
+    frameCopier::copy(data, length, target.bytes.data(), frameWidth_, frameHeight_, flipFrames_);
+    target.length = static_cast<uint32_t>(length);
+    target.arrival = arrival;
+    frameLength_ = target.length;
+    frames_.publish();
+    frameEvent_.set();
+}
+
+void fx3UvcVid::startDeliveryThread() {
+    if (deliveryThread_.joinable()) {
+        deliveryThread_.join();  // a previous stream's thread, ended already
+    }
+    deliveryRun_ = true;
+    deliveryThread_ = std::thread(&fx3UvcVid::deliveryThread, this);
+}
+
+// ---- Delivery thread -------------------------------------------------------------------------
+
+void fx3UvcVid::deliveryThread() {
+    for (;;) {
+        frameEvent_.wait();
+        frameEvent_.reset();
+        if (!deliveryRun_) {
+            return;
+        }
+        if (frames_.takeNewest()) {
+            deliver(frames_.reading());
+        }
+    }
+}
+
+void fx3UvcVid::deliver(const frameExchange::frame& frame) {
+    std::lock_guard<std::mutex> api(apiMutex_);
+    if (window_ != nullptr) {
+        drawFrame(frame);
+        return;
+    }
+    FrameCallback callback;
+    void* user;
+    {
+        std::lock_guard<std::mutex> lock(callbackMutex_);
+        callback = frameCallback_;
+        user = frameUser_;
+    }
+    deliveringArrival_ = frame.arrival;
+    if (callback != nullptr) {
+        // The frame stays untouched during the call: the next frames go to other buffers.
+        callback(const_cast<uint8_t*>(frame.bytes.data()), static_cast<int32_t>(frame.length),
+                 user);
+    }
+}
+
+// Window mode: convert, scale, draw. Before the client set a drawing area nothing is drawn.
+void fx3UvcVid::drawFrame(const frameExchange::frame& frame) {
+    if (display_ == nullptr || displayWidth_ <= 0 || displayHeight_ <= 0) {
+        return;
+    }
+    colorConverter::convert(colorMode_, frame.bytes.data(), colourBuffer_.data(), frame.length / 2);
+    scaler_.scale(colourBuffer_.data(), colourBuffer_.size(), displayBuffer_.data(),
+                  displayBuffer_.size());
+    display_->draw(displayBuffer_.data(), displayWidth_, displayHeight_);
+    ++shownFrames_;
+}
+
+void fx3UvcVid::stopDeliveryThread() {
+    deliveryRun_ = false;
+    frameEvent_.set();
+    if (deliveryThread_.joinable()) {
+        deliveryThread_.join();
+    }
+    frameEvent_.reset();
+}
+
+// ---- Buffers and drawing ---------------------------------------------------------------------
+
+// Locks are taken in one order everywhere: apiMutex_, then frameMutex_.
+void fx3UvcVid::allocateFrameBuffers(uint16_t width, uint16_t height) {
+    std::lock_guard<std::mutex> api(apiMutex_);
+    std::lock_guard<std::mutex> frame(frameMutex_);
+    frameWidth_ = width;
+    frameHeight_ = height;
+    const std::size_t pixels = static_cast<std::size_t>(width) * height;
+    frames_.allocate(pixels * 2);
+    colourBuffer_.assign(pixels * 3, 0);
+}
+
+void fx3UvcVid::releaseFrameBuffers() {
+    std::lock_guard<std::mutex> api(apiMutex_);
+    std::lock_guard<std::mutex> frame(frameMutex_);
+    display_.reset();
+    frames_.release();
+    std::vector<uint8_t>().swap(colourBuffer_);
+}
+
+void fx3UvcVid::prepareDrawing() {
+    if (window_ == nullptr) {
+        return;
+    }
+    if (display_ == nullptr) {
+        display_ = platform::openWindowDisplay(window_);
+        if (display_ == nullptr) {
+            log_.error("fx3UvcVid::prepareDrawing: can't draw into window %p", window_);
+        }
+    }
+}
+
+void fx3UvcVid::computeScale() {
+    std::lock_guard<std::mutex> api(apiMutex_);
+    std::lock_guard<std::mutex> frame(frameMutex_);
+    geometry_ =
+        scaleGeometry(frameWidth_, frameHeight_, displayWidth_, displayHeight_, requestedScale_);
+    scaler_.setGeometry(geometry_);
+}
+
+}  // namespace dravix

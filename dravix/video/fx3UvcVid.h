@@ -1,0 +1,131 @@
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "dravix/dravix.h"
+#include "log/logger.h"
+#include "platform/display.h"
+#include "platform/manualResetEvent.h"
+#include "platform/video.h"
+#include "video/frameExchange.h"
+#include "video/frameScaler.h"
+#include "video/scaleGeometry.h"
+
+namespace dravix {
+
+// The video path of one camera: captures the camera's YUY2 stream, copies every frame (turned
+// upside down when the vertical flip is on) and hands it on from a delivery thread of its own,
+// either raw to the client's FrameCallback (callback mode) or converted, scaled and drawn into
+// the client's window (window mode).
+class fx3UvcVid : private platform::frameSink {
+  public:
+    // Buffers this long or longer are never taken (1920 × 1080 × 3).
+    static constexpr std::size_t kDropLimit = 6220800;
+
+    explicit fx3UvcVid(logger& log = libraryLog(),
+                       platform::videoBackend& video = platform::systemVideo());
+    ~fx3UvcVid() override;
+    fx3UvcVid(const fx3UvcVid&) = delete;
+    fx3UvcVid& operator=(const fx3UvcVid&) = delete;
+
+    // The capture device (its path); empty for none. Set by the camera when it opens.
+    void setMoniker(const std::string& devicePath);
+    const std::string& moniker() const { return moniker_; }
+    // Binds the device the camera keeps while it is open. 0 or -errno.
+    int bindDeviceFilter();
+    void releaseDeviceFilter();
+
+    // Prepares a start: `window` 0 selects callback mode. 0.
+    int initVideo(void* window);
+    // Builds the capture of the moniker's device and runs it. The result of the last step, for
+    // the log only.
+    int startVideo();
+    // Stops a running stream: 0 when not running, else the result of stopping the capture.
+    int stopVideo();
+    bool isRunning() const { return running_; }
+
+    // Client settings; they take effect at once, also while streaming.
+    void setFrameCallback(FrameCallback callback, void* user);
+    void setColorMode(int32_t mode) { colorMode_ = mode; }
+    int32_t colorMode() const { return colorMode_; }
+    // The drawing area of window mode and the scale asked for. 0.
+    int setVideoScale(int32_t width, int32_t height, float scale);
+    // Written by the camera's start and its flip setters.
+    void setVerticalFlip(bool flip);
+
+    uint32_t shownFrames() const { return shownFrames_; }
+    uint32_t missedFrames() const { return missedFrames_; }
+    uint32_t frameLength() const { return frameLength_; }
+    uint16_t frameWidth() const { return frameWidth_; }
+    uint16_t frameHeight() const { return frameHeight_; }
+    scaleGeometry geometry() const;
+    // When the frame now in the FrameCallback arrived from the capture; read it inside the call.
+    std::chrono::steady_clock::time_point deliveringFrameArrival() const {
+        return deliveringArrival_;
+    }
+
+  private:
+    // The capture's frame delivery (the grabber callback): one copy into the frame buffer.
+    void onFrame(const uint8_t* data, std::size_t length) override;
+    void startDeliveryThread();
+    void deliveryThread();
+    void deliver(const frameExchange::frame& frame);
+    void drawFrame(const frameExchange::frame& frame);
+    void allocateFrameBuffers(uint16_t width, uint16_t height);
+    void releaseFrameBuffers();
+    void prepareDrawing();
+    void computeScale();
+    void stopDeliveryThread();
+
+    logger& log_;
+    platform::videoBackend& video_;
+
+    std::string moniker_;
+    std::unique_ptr<platform::videoCapture> deviceFilter_;
+    std::unique_ptr<platform::videoCapture> capture_;
+    void* window_ = nullptr;
+    std::atomic<bool> running_{false};
+
+    // Serialises delivery with the client's start and scale changes (and the flip setters).
+    std::mutex apiMutex_;
+    int32_t displayWidth_ = 0;
+    int32_t displayHeight_ = 0;
+    std::vector<uint8_t> displayBuffer_;
+    std::unique_ptr<platform::windowDisplay> display_;
+    float requestedScale_ = 1.0f;
+    scaleGeometry geometry_{};
+    frameScaler scaler_;
+    bool vflip_ = false;
+
+    // Guards the frame format, the buffers' allocation and the copy of each frame.
+    mutable std::mutex frameMutex_;
+    uint16_t frameWidth_ = 0;
+    uint16_t frameHeight_ = 0;
+    frameExchange frames_;
+    std::vector<uint8_t> colourBuffer_;
+    std::atomic<bool> flipFrames_{false};
+
+    std::atomic<uint32_t> shownFrames_{0};
+    std::atomic<uint32_t> missedFrames_{0};
+    std::atomic<uint32_t> frameLength_{0};
+    std::atomic<int32_t> colorMode_{0};
+
+    std::mutex callbackMutex_;
+    FrameCallback frameCallback_ = nullptr;
+    void* frameUser_ = nullptr;
+
+    std::chrono::steady_clock::time_point deliveringArrival_{};  // delivery thread only
+    std::thread deliveryThread_;
+    std::atomic<bool> deliveryRun_{false};
+    manualResetEvent frameEvent_;
+};
+
+}  // namespace dravix

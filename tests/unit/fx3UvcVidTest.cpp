@@ -1,0 +1,270 @@
+// The video path with a scripted capture device: frames are pushed from the test thread, which
+// plays the streaming thread, so every case is deterministic.
+#include "video/fx3UvcVid.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <cstdlib>
+#include <fstream>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace dravix {
+namespace {
+
+using namespace std::chrono_literals;
+
+// A capture device whose frames come from the test.
+class scriptedCapture : public platform::videoCapture {
+  public:
+    struct script {
+        uint16_t width = 208;
+        uint16_t height = 200;
+        int bindError = 0;
+        int requestError = 0;
+        int connectError = 0;
+        platform::frameSink* sink = nullptr;
+        int stops = 0;
+    };
+
+    explicit scriptedCapture(script& s) : script_(s) {}
+    int requestYuy2() override { return script_.requestError; }
+    int connect() override { return script_.connectError; }
+    int connectedFormat(uint16_t& width, uint16_t& height) override {
+        width = script_.width;
+        height = script_.height;
+        return 0;
+    }
+    int run(platform::frameSink& sink) override {
+        script_.sink = &sink;
+        return 0;
+    }
+    int stop() override {
+        script_.sink = nullptr;
+        ++script_.stops;
+        return 0;
+    }
+
+  private:
+    script& script_;
+};
+
+class scriptedVideo : public platform::videoBackend {
+  public:
+    std::vector<platform::videoDeviceInfo> enumerate() override {
+        return {{"scripted", "s#s#k#0"}};
+    }
+    std::unique_ptr<platform::videoCapture> bind(const std::string&, int& error) override {
+        error = state.bindError;
+        return error == 0 ? std::make_unique<scriptedCapture>(state) : nullptr;
+    }
+    scriptedCapture::script state;
+};
+
+// Frames handed to the callback, copied as the client must.
+class frameCollector {
+  public:
+    static int callback(uint8_t* frame, int32_t length, void* user) {
+        auto* self = static_cast<frameCollector*>(user);
+        std::unique_lock<std::mutex> lock(self->mutex_);
+        self->frames_.emplace_back(frame, frame + length);
+        self->arrived_.notify_all();
+        self->release_.wait(lock, [self] { return !self->holding_; });
+        return 0;
+    }
+    // Makes the next callbacks wait inside the call until release().
+    void hold() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        holding_ = true;
+    }
+    void release() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        holding_ = false;
+        release_.notify_all();
+    }
+    bool waitForFrames(std::size_t count) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        return arrived_.wait_for(lock, 5s, [&] { return frames_.size() >= count; });
+    }
+    std::vector<std::vector<uint8_t>> frames() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return frames_;
+    }
+
+  private:
+    std::mutex mutex_;
+    std::condition_variable arrived_;
+    std::condition_variable release_;
+    bool holding_ = false;
+    std::vector<std::vector<uint8_t>> frames_;
+};
+
+class fx3UvcVidTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/dravix-video-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        directory_ = pattern;
+        log_.open(directory_ + "/dravix.log", true, true);
+        video_ = std::make_unique<fx3UvcVid>(log_, backend_);
+        video_->setMoniker("s#s#k#0");
+        video_->setFrameCallback(&frameCollector::callback, &collector_);
+    }
+
+    void TearDown() override {
+        collector_.release();
+        video_.reset();
+        log_.close();
+        std::system(("rm -rf " + directory_).c_str());
+    }
+
+    void startCallbackMode() {
+        ASSERT_EQ(video_->initVideo(nullptr), 0);
+        ASSERT_EQ(video_->startVideo(), 0);
+        ASSERT_NE(backend_.state.sink, nullptr);
+    }
+
+    // A frame of `length` bytes, every byte `value`, or each row filled with its row number.
+    static std::vector<uint8_t> uniformFrame(std::size_t length, uint8_t value) {
+        return std::vector<uint8_t>(length, value);
+    }
+    std::vector<uint8_t> numberedRows() const {
+        const std::size_t rowLength = backend_.state.width * 2u;
+        std::vector<uint8_t> frame(rowLength * backend_.state.height);
+        for (std::size_t row = 0; row < backend_.state.height; ++row) {
+            std::fill_n(frame.begin() + row * rowLength, rowLength, static_cast<uint8_t>(row));
+        }
+        return frame;
+    }
+
+    void push(const std::vector<uint8_t>& frame) {
+        backend_.state.sink->onFrame(frame.data(), frame.size());
+    }
+
+    std::vector<std::string> loggedMessages() {
+        video_.reset();
+        log_.close();
+        std::ifstream file(directory_ + "/dravix.log");
+        std::vector<std::string> messages;
+        for (std::string line; std::getline(file, line);) {
+            messages.push_back(line.substr(line.find("\t\t") + 2));
+        }
+        return messages;
+    }
+
+    std::string directory_;
+    logger log_;
+    scriptedVideo backend_;
+    frameCollector collector_;
+    std::unique_ptr<fx3UvcVid> video_;
+};
+
+TEST_F(fx3UvcVidTest, callbackModeHandsOnEveryFrameAndCountsNoneShown) {
+    startCallbackMode();
+    push(uniformFrame(83200, 7));
+    ASSERT_TRUE(collector_.waitForFrames(1));
+    EXPECT_EQ(collector_.frames()[0], uniformFrame(83200, 7));
+    EXPECT_EQ(video_->shownFrames(), 0u);
+    EXPECT_EQ(video_->missedFrames(), 0u);
+    EXPECT_EQ(video_->frameLength(), 83200u);
+    EXPECT_EQ(video_->frameWidth(), 208);
+    EXPECT_EQ(video_->frameHeight(), 200);
+}
+
+TEST_F(fx3UvcVidTest, buffersAtTheDropLimitOrBeyondTheFrameAreMissed) {
+    backend_.state.width = 1920;
+    backend_.state.height = 1620;  // a frame buffer of exactly 6,220,800 bytes
+    startCallbackMode();
+    push(uniformFrame(6220800, 1));
+    push(uniformFrame(6220799, 2));
+    ASSERT_TRUE(collector_.waitForFrames(1));
+    EXPECT_EQ(collector_.frames()[0].size(), 6220799u);
+    EXPECT_EQ(video_->missedFrames(), 1u);
+    EXPECT_EQ(video_->frameLength(), 6220799u);
+
+    video_->stopVideo();
+    backend_.state.width = 208;
+    backend_.state.height = 200;
+    startCallbackMode();
+    push(uniformFrame(83201, 3));  // longer than the negotiated frame: never written anywhere
+    EXPECT_EQ(video_->missedFrames(), 2u);
+    const auto messages = loggedMessages();
+    EXPECT_EQ(std::count(messages.begin(), messages.end(), std::string("frame missed 0")), 2);
+}
+
+TEST_F(fx3UvcVidTest, verticalFlipDeliversTheLastRowFirst) {
+    video_->setVerticalFlip(true);
+    startCallbackMode();
+    push(numberedRows());
+    ASSERT_TRUE(collector_.waitForFrames(1));
+    const auto frame = collector_.frames()[0];
+    const std::size_t rowLength = 208 * 2;
+    EXPECT_EQ(frame[0], 199);
+    EXPECT_EQ(frame[rowLength - 1], 199);
+    EXPECT_EQ(frame[199 * rowLength], 0);
+
+    video_->setVerticalFlip(false);
+    push(numberedRows());
+    ASSERT_TRUE(collector_.waitForFrames(2));
+    EXPECT_EQ(collector_.frames()[1], numberedRows());
+}
+
+TEST_F(fx3UvcVidTest, slowCallbackGetsTheNewestWholeFrame) {
+    startCallbackMode();
+    collector_.hold();
+    push(uniformFrame(83200, 1));
+    ASSERT_TRUE(collector_.waitForFrames(1));  // the callback now sits inside frame 1
+    for (uint8_t value = 2; value <= 9; ++value) {
+        push(uniformFrame(83200, value));  // arrive while the client is busy
+    }
+    collector_.release();
+    ASSERT_TRUE(collector_.waitForFrames(2));
+    const auto frames = collector_.frames();
+    EXPECT_EQ(frames[0], uniformFrame(83200, 1)) << "the frame in use was not overwritten";
+    EXPECT_EQ(frames.back(), uniformFrame(83200, 9)) << "only the newest frame follows";
+    EXPECT_EQ(video_->missedFrames(), 0u);
+}
+
+TEST_F(fx3UvcVidTest, stopWhenNotRunningChangesNothing) {
+    EXPECT_EQ(video_->stopVideo(), 0);
+    startCallbackMode();
+    EXPECT_EQ(video_->stopVideo(), 0);
+    EXPECT_EQ(backend_.state.stops, 1);
+    EXPECT_EQ(video_->stopVideo(), 0);
+    EXPECT_EQ(backend_.state.stops, 1);
+    EXPECT_FALSE(video_->isRunning());
+}
+
+TEST_F(fx3UvcVidTest, failedStartStepsAreLoggedAndNothingRuns) {
+    video_->setMoniker("");
+    video_->initVideo(nullptr);
+    EXPECT_NE(video_->startVideo(), 0);
+    video_->setMoniker("s#s#k#0");
+    backend_.state.bindError = -ENOENT;
+    EXPECT_EQ(video_->startVideo(), -ENOENT);
+    backend_.state.bindError = 0;
+    backend_.state.requestError = -EINVAL;
+    EXPECT_EQ(video_->startVideo(), -EINVAL);
+    backend_.state.requestError = 0;
+    backend_.state.connectError = -EBUSY;
+    EXPECT_EQ(video_->startVideo(), -EBUSY);
+    EXPECT_FALSE(video_->isRunning());
+    const auto messages = loggedMessages();
+    for (const char* text :
+         {"fx3UvcVid::startVideo moniker is NULL",
+          "fx3UvcVid::startVideo bind to object (error: -2)",
+          "fx3UvcVid::startVideo couldn't set media type (error: -22)",
+          "fx3UvcVid::startVideo couldn't render video capture stream. The device may already be "
+          "in use (error: -16)"}) {
+        EXPECT_NE(std::find(messages.begin(), messages.end(), std::string(text)), messages.end())
+            << text;
+    }
+}
+
+}  // namespace
+}  // namespace dravix
