@@ -31,11 +31,13 @@ void check(bool condition, const char* what) {
 
 class scriptedDevice : public dravix::platform::hidDevice {
   public:
-    // Starts a new script; reports still waiting from the previous one are dropped.
+    // Starts a new script once the channel has taken every report of the previous one: a
+    // late answer to an earlier exchange with the same command id is indistinguishable from
+    // the answer itself, so no report may cross from one input to the next.
     void play(const uint8_t* data, std::size_t size) {
-        std::lock_guard<std::mutex> lock(mutex_);
+        std::unique_lock<std::mutex> lock(mutex_);
+        drained_.wait(lock, [this] { return inputs_.empty() && readerIdle_; });
         script_.assign(data, data + size);
-        inputs_.clear();
     }
 
     int writeReport(const uint8_t* output, std::size_t length, int) override {
@@ -54,10 +56,17 @@ class scriptedDevice : public dravix::platform::hidDevice {
         return static_cast<int>(length);
     }
 
+    // The reader asks for the next report only after the channel took the previous one.
     int readReport(uint8_t* buffer, std::size_t size, int timeoutMs) override {
         std::unique_lock<std::mutex> lock(mutex_);
-        if (!arrived_.wait_for(lock, std::chrono::milliseconds(timeoutMs),
-                               [this] { return !inputs_.empty(); })) {
+        readerIdle_ = inputs_.empty();
+        if (readerIdle_) {
+            drained_.notify_all();
+        }
+        const bool arrived = arrived_.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                                               [this] { return !inputs_.empty(); });
+        readerIdle_ = false;
+        if (!arrived) {
             return 0;
         }
         const std::size_t length = std::min(size, inputs_.front().size());
@@ -80,7 +89,9 @@ class scriptedDevice : public dravix::platform::hidDevice {
     std::vector<uint8_t> script_;
     std::mutex mutex_;
     std::condition_variable arrived_;
+    std::condition_variable drained_;
     std::deque<report> inputs_;
+    bool readerIdle_ = false;
 };
 
 void onInterrupt(uint8_t, const uint8_t* data, void* context) {
