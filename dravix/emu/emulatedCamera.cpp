@@ -10,6 +10,10 @@ namespace dravix::emu {
 
 namespace {
 
+constexpr uint8_t kDspGetCommand = 0x20;
+constexpr uint8_t kDspSetCommand = 0x21;
+constexpr uint8_t kDspSaveCommand = 0x22;
+constexpr uint8_t kHidCalibrationCommand = 0x23;
 constexpr uint8_t kI2cReadCommand = 0xE0;
 constexpr uint8_t kI2cWriteCommand = 0xE1;
 constexpr uint8_t kEndTransferCommand = 0xE2;
@@ -38,6 +42,7 @@ emulatedCamera::emulatedCamera(int number, uint32_t setId, const emulatedVideoFo
       videoKey_(videoKeyOf(number, setId)),
       videoPath_(kVideoPathPrefix + videoKey_ + "#" + std::to_string(number)),
       i2c_(bus_, features_),
+      dsp_([this](bool flipped) { setVerticalFlip(flipped); }),
       video_(format) {
     installBuiltInCommands();
 }
@@ -243,6 +248,15 @@ int emulatedCamera::getFeatureReport(uint64_t session, uint8_t* feature, std::si
 }
 
 void emulatedCamera::installBuiltInCommands() {
+    setCommandHandler(kDspGetCommand,
+                      [this](const commandPayload& payload) { return dsp_.get(payload); });
+    setCommandHandler(kDspSetCommand,
+                      [this](const commandPayload& payload) { return dsp_.set(payload); });
+    setCommandHandler(kDspSaveCommand,
+                      [this](const commandPayload& payload) { return dsp_.save(payload); });
+    setCommandHandler(kHidCalibrationCommand, [this](const commandPayload& payload) {
+        return dsp_.calibration(payload);
+    });
     setCommandHandler(kI2cReadCommand,
                       [this](const commandPayload& payload) { return i2c_.read(payload); });
     setCommandHandler(kI2cWriteCommand,

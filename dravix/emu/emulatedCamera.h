@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "emu/emulatedCommand.h"
+#include "emu/emulatedDsp.h"
 #include "emu/emulatedFeaturePort.h"
 #include "emu/emulatedHidEndpoint.h"
 #include "emu/emulatedI2cBus.h"
@@ -28,8 +29,9 @@ namespace dravix::emu {
 // One emulated camera as its HID interface shows it to the host: it answers every command
 // report with one reply report (id 1, the command id echoed, a status byte) after the reply
 // latency, sends interrupt reports (id 2) on request, and serves the feature-report data phases
-// of its commands. Commands are answered by handlers registered per command id; the I2C
-// commands (0xE0 read, 0xE1 write) and the end-of-transfer command (0xE2) are built in.
+// of its commands. Commands are answered by handlers registered per command id; the DSP
+// commands (0x20 to 0x23), the I2C commands (0xE0 read, 0xE1 write) and the end-of-transfer
+// command (0xE2) are built in. Writing the DSP flip byte sets the video's vertical flip.
 //
 // Its video interface streams a moving test pattern (testPattern) in YUY2 at the camera's format;
 // unplug() removes both interfaces.
@@ -89,6 +91,8 @@ class emulatedCamera {
     // For handlers that open feature-report data phases.
     emulatedFeaturePort& featurePort() { return features_; }
     emulatedI2cBus& i2cBus() { return bus_; }
+    // The DSP function blocks, the save count and the last calibration command.
+    emulatedDsp& dsp() { return dsp_; }
 
     // Sends an interrupt report at once: id 2, `type`, the 60 data bytes, two zero bytes.
     void injectInterrupt(uint8_t type, const std::array<uint8_t, 60>& data);
@@ -166,6 +170,7 @@ class emulatedCamera {
     emulatedFeaturePort features_;
     emulatedI2cBus bus_;
     emulatedI2cCommands i2c_;
+    emulatedDsp dsp_;
     emulatedWireRecorder recorder_;
     std::atomic<bool> stalledWrites_{false};
 

@@ -1,0 +1,86 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <mutex>
+#include <string>
+
+#include "log/logger.h"
+#include "platform/video.h"
+
+namespace dravix {
+
+// The video devices of the camera table, shared by all cameras: which device belongs to which
+// slot (its device path, the "moniker"), which slots were opened, and the slot the device
+// watcher looks for. Enumerations register matching devices into free slots by their instance
+// key, the third '#'-separated field of the device path.
+//
+// Locking: one mutex serialises every enumeration and every accessor, because Init and the
+// device watcher of each open camera enumerate into this one list from their own threads and
+// must not interleave. The backend's enumerate() and the logger run while it is held; neither
+// calls back into the list.
+class videoDeviceList {
+  public:
+    static constexpr std::size_t kSlots = 10;
+    static constexpr std::size_t kMaxMatchName = 255;
+    // Instance keys are cut to kMaxKey characters; a slot stores and compares kStoredKey of them.
+    static constexpr std::size_t kMaxKey = 19;
+    static constexpr std::size_t kStoredKey = 16;
+    static constexpr uint32_t kWatchNone = 255;
+    static constexpr uint32_t kWatchSeen = 254;
+
+    videoDeviceList(platform::videoBackend& video, logger& log);
+    videoDeviceList(const videoDeviceList&) = delete;
+    videoDeviceList& operator=(const videoDeviceList&) = delete;
+
+    // Counts the devices whose friendly name begins with `matchName` into `count` and registers
+    // the new ones. The first call stores the match name for the device watcher. 0, or 1 when
+    // there is no device at all or `matchName` is null.
+    uint8_t enumerate(uint8_t& count, const char* matchName);
+    // The device watcher's pass, under one hold of the lock: watches slot 0, enumerates with the
+    // stored match name and, unless slot 0's device was seen, resets slot 0 so that the device is
+    // registered afresh when it returns. Returns what the enumeration returned.
+    uint8_t enumerateWatchingSlot0(uint8_t& count);
+
+    // The match name of the first enumeration; empty before it and after clear().
+    std::string storedMatchName() const;
+    // The device path of `slot`; empty when none is stored or the slot is out of range.
+    std::string monikerAt(std::size_t slot) const;
+    bool isOpen(std::size_t slot) const;
+    void setOpen(std::size_t slot);
+    uint32_t watchSlot() const;
+    void setWatchSlot(uint32_t value);
+    uint32_t nextSlot() const;
+    // Forgets the device of `slot` as the device watcher does when it vanished: next slot 0,
+    // open flag cleared, key emptied. The device path stays until another device replaces it.
+    void resetSlot(std::size_t slot);
+    // Back to the state of a new list, as when the last camera is destroyed.
+    void clear();
+
+    // The instance key of a device path: its third field when split at '#' (runs of '#' and
+    // leading ones act as one separator), at most kMaxKey characters; empty when there is none.
+    static std::string instanceKeyOf(const std::string& devicePath);
+
+  private:
+    uint8_t enumerateLocked(uint8_t& count, const std::string& matchName);
+    void registerDevice(const std::string& path, const std::string& key);
+    bool isRegistered(const std::string& key) const;
+    void noteWatched(const std::string& key);
+    void resetSlotLocked(std::size_t slot);
+    static bool sameKey(const std::string& stored, const std::string& key);
+
+    platform::videoBackend& video_;
+    logger& log_;
+
+    mutable std::mutex mutex_;
+    bool hasMatchName_ = false;
+    std::string matchName_;
+    uint32_t nextSlot_ = 0;
+    std::array<std::string, kSlots> monikers_;
+    std::array<bool, kSlots> open_{};
+    uint32_t watchSlot_ = kWatchNone;
+    std::array<std::string, kSlots> keys_;
+};
+
+}  // namespace dravix

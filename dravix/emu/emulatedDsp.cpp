@@ -1,0 +1,116 @@
+#include "emu/emulatedDsp.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+#include "dsp/cameraDsp.h"
+
+namespace dravix::emu {
+
+namespace {
+
+int offsetOf(const commandPayload& payload) {
+    return payload[1] << 8 | payload[2];
+}
+
+}  // namespace
+
+emulatedDsp::emulatedDsp(std::function<void(bool)> onVerticalFlip)
+    : onVerticalFlip_(std::move(onVerticalFlip)) {
+    for (const dspFunctionSizes& entry : kDspFunctions) {
+        blocks_[dspCode(entry.function)].assign(std::max(entry.readBytes, entry.writeBytes), 0);
+    }
+}
+
+commandReply emulatedDsp::get(const commandPayload& payload) {
+    const uint8_t code = payload[0];
+    const int offset = offsetOf(payload);
+    const dspFunctionSizes* sizes = findDspFunction(code);
+    if (sizes == nullptr || offset >= sizes->readBytes) {
+        return refused();
+    }
+    commandReply reply;
+    reply.payload[0] = code;
+    const int count = std::min(cameraDsp::kReadChunk, sizes->readBytes - offset);
+    std::lock_guard<std::mutex> lock(mutex_);
+    const std::vector<uint8_t>& block = *blockOf(code);
+    std::copy_n(block.begin() + offset, count, reply.payload.begin() + 1);
+    return reply;
+}
+
+commandReply emulatedDsp::set(const commandPayload& payload) {
+    const uint8_t code = payload[0];
+    const int offset = offsetOf(payload);
+    const dspFunctionSizes* sizes = findDspFunction(code);
+    if (sizes == nullptr || offset >= sizes->writeBytes) {
+        return refused();
+    }
+    // The request carries no length: the camera takes the bytes up to the end of the block.
+    const int count = std::min(cameraDsp::kWriteChunk, sizes->writeBytes - offset);
+    uint8_t flipByte;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        std::vector<uint8_t>& block = *blockOf(code);
+        std::copy_n(payload.begin() + kHeader, count, block.begin() + offset);
+        flipByte = block[0];
+    }
+    if (sizes->function == DspFunction::HvFlip && onVerticalFlip_) {
+        onVerticalFlip_((flipByte & 1) != 0);
+    }
+    commandReply reply;
+    reply.payload[0] = code;
+    return reply;
+}
+
+commandReply emulatedDsp::save(const commandPayload&) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    ++saves_;
+    return commandReply{};
+}
+
+commandReply emulatedDsp::calibration(const commandPayload& payload) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    calibration_ = {payload[0], payload[1]};
+    return commandReply{};
+}
+
+std::vector<uint8_t> emulatedDsp::dspBlock(uint8_t code) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto found = blocks_.find(code);
+    if (found == blocks_.end()) {
+        throw std::invalid_argument("emulatedDsp::dspBlock: unknown function");
+    }
+    return found->second;
+}
+
+void emulatedDsp::setDspBlock(uint8_t code, const std::vector<uint8_t>& bytes) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    std::vector<uint8_t>* block = blockOf(code);
+    if (block == nullptr || bytes.size() > block->size()) {
+        throw std::invalid_argument("emulatedDsp::setDspBlock: unknown function or too long");
+    }
+    std::fill(std::copy(bytes.begin(), bytes.end(), block->begin()), block->end(), 0);
+}
+
+int emulatedDsp::saveCount() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return saves_;
+}
+
+std::pair<uint8_t, uint8_t> emulatedDsp::lastCalibration() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return calibration_;
+}
+
+commandReply emulatedDsp::refused() {
+    commandReply reply;
+    reply.status = replyStatus::badArgument;
+    return reply;
+}
+
+std::vector<uint8_t>* emulatedDsp::blockOf(uint8_t code) {
+    auto found = blocks_.find(code);
+    return found == blocks_.end() ? nullptr : &found->second;
+}
+
+}  // namespace dravix::emu
