@@ -46,15 +46,24 @@ fx3Hid::~fx3Hid() {
     log_.verbose("fx3Hid: destruct");
     close();
     waitForWaiters();
+    // A caller between its request and its reply copy leaves before the object goes.
+    std::lock_guard<std::recursive_mutex> lastTransaction(transactionMutex_);
 }
 
 bool fx3Hid::open(uint16_t vendorId, uint16_t productId) {
     log_.verbose("fx3Hid::open: open");
-    std::unique_lock<std::shared_mutex> deviceLock(deviceMutex_);
-    if (readThread_.joinable()) {
+    std::lock_guard<std::mutex> lifecycle(lifecycleMutex_);
+    if (readThread_.joinable() && !deviceGone_) {
         log_.debug("fx3Hid::open: can't create thread");
         return true;
     }
+    // A device that went away leaves a dead channel behind: open it anew.
+    running_ = false;
+    if (readThread_.joinable()) {
+        readThread_.join();
+    }
+    std::unique_lock<std::shared_mutex> deviceLock(deviceMutex_);
+    device_.reset();
     for (const platform::hidInterfaceInfo& info : hid_.enumerate(vendorId, productId)) {
         if (info.vendorId != vendorId || info.productId != productId ||
             info.usagePage != kUsagePage || info.usage != kUsage) {
@@ -71,17 +80,19 @@ bool fx3Hid::open(uint16_t vendorId, uint16_t productId) {
     lastStatus_ = 0;
     replyEvent_.reset();
     closed_ = false;
+    deviceGone_ = false;
     running_ = true;
     readThread_ = std::thread(&fx3Hid::readThread, this);
     return true;
 }
 
 void fx3Hid::close() {
+    std::lock_guard<std::mutex> lifecycle(lifecycleMutex_);
     running_ = false;
     if (readThread_.joinable()) {
         readThread_.join();
     }
-    interruptCallback_ = nullptr;
+    setInterruptCallback(nullptr, nullptr);
     std::unique_lock<std::shared_mutex> deviceLock(deviceMutex_, std::defer_lock);
     closed_ = true;
     replyEvent_.set();  // a waiter sees the channel closed at once
@@ -133,6 +144,7 @@ uint8_t fx3Hid::hidReport(uint8_t commandId, const uint8_t* data, uint8_t length
         return 1;
     }
     if (written < 0) {
+        deviceGone_ = deviceGone_ || written == -ENODEV;
         log_.error("hidReport, write failed: %d (0x%x)", -written, -written);
         return 1;
     }
@@ -200,7 +212,8 @@ void fx3Hid::readThread() {
         report.fill(0);
         const int length = device_->readReport(report.data(), report.size(), kReadPollMs);
         if (length < 0) {
-            break;  // the device is gone
+            deviceGone_ = true;
+            break;
         }
         if (length > 0 && running_) {
             takeInputReport(report.data());
@@ -223,8 +236,9 @@ void fx3Hid::takeInputReport(const uint8_t* report) {
     lastCmdId_ = report[1];
     lastStatus_ = report[2];
     if (isInterrupt) {
-        if (InterruptCallback callback = interruptCallback_) {
-            callback(report[1], report + 2, callbackContext_);
+        std::lock_guard<std::mutex> lock(callbackMutex_);
+        if (interruptCallback_ != nullptr) {
+            interruptCallback_(report[1], report + 2, callbackContext_);
         }
         return;
     }
@@ -275,10 +289,11 @@ uint8_t fx3Hid::hidWaitReponse(uint8_t commandId, uint32_t timeoutMs) {
         break;
     }
     {
+        // Notified under the lock: the destructor may free the object as soon as it sees 0.
         std::lock_guard<std::mutex> lock(waitersMutex_);
         --waiters_;
+        waitersLeft_.notify_all();
     }
-    waitersLeft_.notify_all();
     return result;
 }
 
@@ -320,7 +335,9 @@ std::array<uint8_t, fx3Hid::kReportSize> fx3Hid::rxReport() const {
     return rxReport_;
 }
 
+// The callback and its context change together; the reader never sees one without the other.
 void fx3Hid::setInterruptCallback(InterruptCallback callback, void* context) {
+    std::lock_guard<std::mutex> lock(callbackMutex_);
     callbackContext_ = context;
     interruptCallback_ = callback;
 }

@@ -111,8 +111,11 @@ class fx3Hid {
     // without the lock: close() joins the reader before it releases the device.
     mutable std::shared_mutex deviceMutex_;
     std::unique_ptr<platform::hidDevice> device_;
+    std::mutex lifecycleMutex_;  // open() and close()
     std::thread readThread_;
     std::atomic<bool> running_{false};
+    // Set when reading or writing found the device gone; the next open() starts afresh.
+    std::atomic<bool> deviceGone_{false};
 
     std::recursive_mutex transactionMutex_;
 
@@ -130,8 +133,9 @@ class fx3Hid {
     std::atomic<uint8_t> lastStatus_{0};
     manualResetEvent replyEvent_;
 
-    std::atomic<InterruptCallback> interruptCallback_{nullptr};
-    std::atomic<void*> callbackContext_{nullptr};
+    std::mutex callbackMutex_;
+    InterruptCallback interruptCallback_ = nullptr;
+    void* callbackContext_ = nullptr;
 
     // Callers inside hidWaitReponse; destruction waits for them to leave.
     std::mutex waitersMutex_;

@@ -90,8 +90,13 @@ void logger::close() {
     callbackWake_.set();
     fileWake_.set();
     joinCallbackThread();
-    if (fileThread_.joinable()) {
-        fileThread_.join();
+    std::thread fileThread;
+    {
+        std::lock_guard<std::mutex> threads(threadsMutex_);
+        fileThread = std::move(fileThread_);
+    }
+    if (fileThread.joinable()) {
+        fileThread.join();
     }
     {
         // The logger outlives its sessions: free what the session allocated.
@@ -110,15 +115,17 @@ bool logger::isOpen() const {
     return state_ == state::open;
 }
 
+// Takes no writer lock: it may be called from inside the log callback while a reporter holds
+// that lock and waits for room.
 void logger::start(bool enable, bool fileEnable) {
-    {
-        std::lock_guard<std::recursive_mutex> writer(writerMutex_);
-        if (state_ != state::open) {
-            return;
-        }
-        enabled_ = enable;
-        fileEnabled_ = fileEnable;
-        if (enable && !fileThread_.joinable()) {
+    if (state_ != state::open) {
+        return;
+    }
+    enabled_ = enable;
+    fileEnabled_ = fileEnable;
+    if (enable) {
+        std::lock_guard<std::mutex> threads(threadsMutex_);
+        if (state_ == state::open && !fileThread_.joinable()) {
             fileThread_ = std::thread(&logger::fileThreadMain, this);
         }
     }
@@ -345,9 +352,15 @@ void logger::drainForFile() {
     }
 }
 
-void logger::writeWaitingEntries() {
+// The file mutex covers the path and the opening only: the batch itself may wait for the
+// callback thread, whose client code may change the path or restart the log meanwhile.
+FILE* logger::openForAppending() {
     std::lock_guard<std::mutex> fileLock(fileMutex_);
-    FILE* file = std::fopen(filePath_.c_str(), "a");
+    return std::fopen(filePath_.c_str(), "a");
+}
+
+void logger::writeWaitingEntries() {
+    FILE* file = openForAppending();
     if (file == nullptr) {
         // A full ring would stop every reporter, and a tear-down would never end, until the
         // file can be opened: give up on the waiting entries instead of hanging the library.

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstdarg>
 #include <cstdint>
+#include <cstdio>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -76,6 +77,7 @@ class logger {
 
     void fileThreadMain();
     void drainForFile();
+    FILE* openForAppending();
     void writeWaitingEntries();
     void abandonWaitingEntries();
     void waitUntilCallbackHasSeen(uint32_t sequence);
@@ -106,6 +108,7 @@ class logger {
     // File side.
     mutable std::mutex fileMutex_;
     std::string filePath_;
+    std::mutex threadsMutex_;  // guards the creation of fileThread_ against close()
     std::thread fileThread_;
     std::atomic<bool> stopRequested_{false};
     std::atomic<uint32_t> fileConsumed_{0};

@@ -12,6 +12,9 @@ fx3UvcVid::fx3UvcVid(logger& log, platform::videoBackend& video) : log_(log), vi
 
 fx3UvcVid::~fx3UvcVid() {
     stopVideo();
+    if (deliveryThread_.joinable()) {
+        deliveryThread_.join();  // a thread that a frame callback stopped from inside
+    }
     releaseDeviceFilter();
 }
 
@@ -60,14 +63,16 @@ int fx3UvcVid::startVideo() {
             if ((result = capture_->connectedFormat(width, height)) != 0) {
                 log_.error("fx3UvcVid::startVideo couldn't get connected media type (error: %d)",
                            result);
+                capture_.reset();
             } else {
                 allocateFrameBuffers(width, height);
-                if (!running_) {
-                    if ((result = capture_->run(*this)) != 0) {
-                        log_.error("fx3UvcVid::startVideo cannot run preview graph (error: %d)",
-                                   result);
-                        capture_->stop();
-                    }
+                // A stream that does not run is not reported as running.
+                if ((result = capture_->run(*this)) != 0) {
+                    log_.error("fx3UvcVid::startVideo cannot run preview graph (error: %d)",
+                               result);
+                    capture_->stop();
+                    capture_.reset();
+                } else {
                     running_ = true;
                 }
             }
@@ -92,22 +97,21 @@ int fx3UvcVid::stopVideo() {
 }
 
 void fx3UvcVid::setFrameCallback(FrameCallback callback, void* user) {
-    std::lock_guard<std::mutex> lock(callbackMutex_);
+    std::lock_guard<std::recursive_mutex> lock(callbackMutex_);
     frameCallback_ = callback;
     frameUser_ = user;
 }
 
+// The new drawing area and its geometry change together, so no frame is drawn with a mix.
 int fx3UvcVid::setVideoScale(int32_t width, int32_t height, float scale) {
-    {
-        std::lock_guard<std::mutex> api(apiMutex_);
-        displayBuffer_.assign(
-            static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 3, 0);
-        displayWidth_ = width - width % 4;
-        displayHeight_ = height - height % 4;
-        requestedScale_ = scale;
-        prepareDrawing();
-    }
-    computeScale();
+    std::lock_guard<std::mutex> api(apiMutex_);
+    displayBuffer_.assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 3,
+                          0);
+    displayWidth_ = width - width % 4;
+    displayHeight_ = height - height % 4;
+    requestedScale_ = scale;
+    prepareDrawing();
+    updateGeometry();
     return 0;
 }
 
@@ -169,23 +173,20 @@ void fx3UvcVid::deliveryThread() {
 }
 
 void fx3UvcVid::deliver(const frameExchange::frame& frame) {
-    std::lock_guard<std::mutex> api(apiMutex_);
     if (window_ != nullptr) {
+        std::lock_guard<std::mutex> api(apiMutex_);
         drawFrame(frame);
         return;
     }
-    FrameCallback callback;
-    void* user;
-    {
-        std::lock_guard<std::mutex> lock(callbackMutex_);
-        callback = frameCallback_;
-        user = frameUser_;
-    }
+    // Held during the call, so that a client who replaces or clears the callback knows that the
+    // old one is not running any more; recursive, so the callback itself may change it. No
+    // other lock is held: the callback may stop the stream or change the drawing area.
+    std::lock_guard<std::recursive_mutex> lock(callbackMutex_);
     deliveringArrival_ = frame.arrival;
-    if (callback != nullptr) {
+    if (frameCallback_ != nullptr) {
         // The frame stays untouched during the call: the next frames go to other buffers.
-        callback(const_cast<uint8_t*>(frame.bytes.data()), static_cast<int32_t>(frame.length),
-                 user);
+        frameCallback_(const_cast<uint8_t*>(frame.bytes.data()), static_cast<int32_t>(frame.length),
+                       frameUser_);
     }
 }
 
@@ -204,6 +205,9 @@ void fx3UvcVid::drawFrame(const frameExchange::frame& frame) {
 void fx3UvcVid::stopDeliveryThread() {
     deliveryRun_ = false;
     frameEvent_.set();
+    if (std::this_thread::get_id() == deliveryThread_.get_id()) {
+        return;  // stopped from inside a frame callback: the thread ends when the call returns
+    }
     if (deliveryThread_.joinable()) {
         deliveryThread_.join();
     }
@@ -238,13 +242,18 @@ void fx3UvcVid::prepareDrawing() {
     if (display_ == nullptr) {
         display_ = platform::openWindowDisplay(window_);
         if (display_ == nullptr) {
-            log_.error("fx3UvcVid::prepareDrawing: can't draw into window %p", window_);
+            log_.error("fx3UvcVid::prepareDrawing: can't draw into window %p", window_.load());
         }
     }
 }
 
 void fx3UvcVid::computeScale() {
     std::lock_guard<std::mutex> api(apiMutex_);
+    updateGeometry();
+}
+
+// Called with apiMutex_ held.
+void fx3UvcVid::updateGeometry() {
     std::lock_guard<std::mutex> frame(frameMutex_);
     geometry_ =
         scaleGeometry(frameWidth_, frameHeight_, displayWidth_, displayHeight_, requestedScale_);

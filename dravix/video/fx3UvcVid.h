@@ -83,6 +83,7 @@ class fx3UvcVid : private platform::frameSink {
     void releaseFrameBuffers();
     void prepareDrawing();
     void computeScale();
+    void updateGeometry();
     void stopDeliveryThread();
 
     logger& log_;
@@ -91,7 +92,7 @@ class fx3UvcVid : private platform::frameSink {
     std::string moniker_;
     std::unique_ptr<platform::videoCapture> deviceFilter_;
     std::unique_ptr<platform::videoCapture> capture_;
-    void* window_ = nullptr;
+    std::atomic<void*> window_{nullptr};
     std::atomic<bool> running_{false};
 
     // Serialises delivery with the client's start and scale changes (and the flip setters).
@@ -118,7 +119,7 @@ class fx3UvcVid : private platform::frameSink {
     std::atomic<uint32_t> frameLength_{0};
     std::atomic<int32_t> colorMode_{0};
 
-    std::mutex callbackMutex_;
+    std::recursive_mutex callbackMutex_;
     FrameCallback frameCallback_ = nullptr;
     void* frameUser_ = nullptr;
 

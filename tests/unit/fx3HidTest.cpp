@@ -389,6 +389,15 @@ TEST_F(fx3HidTest, openFindsOnlyAPresentCamera) {
     EXPECT_TRUE(logged(messages, "fx3Hid::open: can't create thread"));
 }
 
+TEST_F(fx3HidTest, openAfterTheDeviceWentAwayOpensItAnew) {
+    fx3Hid& hid = openChannel();
+    camera_->unplug();
+    EXPECT_EQ(hid.command(kEchoCommand, nullptr, 0), 1);
+    camera_->replug();
+    ASSERT_TRUE(hid.open(kVendorId, kProductId));  // not the dead channel of before
+    EXPECT_EQ(hid.command(kEchoCommand, nullptr, 0), 0);
+}
+
 TEST_F(fx3HidTest, closeWhileAnotherThreadWaitsFailsThatWaitAtOnce) {
     fx3Hid& hid = openChannel();
     camera_->startRecording();

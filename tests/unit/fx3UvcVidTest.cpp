@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
@@ -12,6 +13,7 @@
 #include <fstream>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace dravix {
@@ -28,6 +30,8 @@ class scriptedCapture : public platform::videoCapture {
         int bindError = 0;
         int requestError = 0;
         int connectError = 0;
+        int formatError = 0;
+        int binds = 0;
         platform::frameSink* sink = nullptr;
         int stops = 0;
     };
@@ -38,7 +42,7 @@ class scriptedCapture : public platform::videoCapture {
     int connectedFormat(uint16_t& width, uint16_t& height) override {
         width = script_.width;
         height = script_.height;
-        return 0;
+        return script_.formatError;
     }
     int run(platform::frameSink& sink) override {
         script_.sink = &sink;
@@ -61,6 +65,7 @@ class scriptedVideo : public platform::videoBackend {
     }
     std::unique_ptr<platform::videoCapture> bind(const std::string&, int& error) override {
         error = state.bindError;
+        ++state.binds;
         return error == 0 ? std::make_unique<scriptedCapture>(state) : nullptr;
     }
     scriptedCapture::script state;
@@ -264,6 +269,56 @@ TEST_F(fx3UvcVidTest, failedStartStepsAreLoggedAndNothingRuns) {
         EXPECT_NE(std::find(messages.begin(), messages.end(), std::string(text)), messages.end())
             << text;
     }
+}
+
+TEST_F(fx3UvcVidTest, aStartThatFailedLeavesNothingBehind) {
+    backend_.state.formatError = -EIO;
+    video_->initVideo(nullptr);
+    EXPECT_EQ(video_->startVideo(), -EIO);
+    EXPECT_FALSE(video_->isRunning());
+    backend_.state.formatError = 0;
+    EXPECT_EQ(video_->startVideo(), 0);  // binds the device again
+    EXPECT_EQ(backend_.state.binds, 2);
+    EXPECT_TRUE(video_->isRunning());
+}
+
+fx3UvcVid* gStopFromCallback = nullptr;
+
+TEST_F(fx3UvcVidTest, aFrameCallbackMayStopTheStream) {
+    gStopFromCallback = video_.get();
+    video_->setFrameCallback(
+        [](uint8_t*, int32_t, void*) {
+            gStopFromCallback->stopVideo();
+            return 0;
+        },
+        nullptr);
+    startCallbackMode();
+    push(uniformFrame(83200, 1));
+    const auto deadline = std::chrono::steady_clock::now() + 5s;
+    while (video_->isRunning() && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(1ms);
+    }
+    EXPECT_FALSE(video_->isRunning());
+    EXPECT_EQ(backend_.state.stops, 1);
+    startCallbackMode();  // and the stream starts again afterwards
+    EXPECT_TRUE(video_->isRunning());
+}
+
+TEST_F(fx3UvcVidTest, clearingTheCallbackWaitsForACallInProgress) {
+    startCallbackMode();
+    collector_.hold();
+    push(uniformFrame(83200, 1));
+    ASSERT_TRUE(collector_.waitForFrames(1));  // the callback now sits inside the call
+    std::atomic<bool> cleared{false};
+    std::thread client([&] {
+        video_->setFrameCallback(nullptr, nullptr);
+        cleared = true;
+    });
+    std::this_thread::sleep_for(50ms);
+    EXPECT_FALSE(cleared.load()) << "returned while the old callback was still running";
+    collector_.release();
+    client.join();
+    EXPECT_TRUE(cleared.load());
 }
 
 }  // namespace

@@ -401,5 +401,33 @@ TEST_F(loggerTest, reportsFromInsideTheCallbackDoNotDeadlock) {
     log_.close();
 }
 
+TEST_F(loggerTest, callbackMayChangeThePathAndRestartTheLog) {
+    log_.open(path_, true, true);
+    echoLog_ = &log_;
+    static std::string otherPath;
+    otherPath = directory_ + "/other.log";
+    auto reconfigure = [](int64_t time, const uint8_t* level, const char* text, void* user) {
+        if (std::string(text) == "reconfigure") {
+            echoLog_->setFilePath(otherPath);
+            echoLog_->start(true, true);
+        }
+        return messageCollector::callback(time, level, text, user);
+    };
+    log_.setCallback(reconfigure, &collector_, LOG_ALL);
+    for (int i = 0; i < 2000; ++i) {  // keeps the file thread waiting for the callback
+        if (i == 1000) {
+            log_.info("reconfigure");
+        } else {
+            log_.info("message %d", i);
+        }
+    }
+    log_.info("done");
+    EXPECT_TRUE(collector_.waitFor("done"));
+    log_.close();
+    std::ifstream other(otherPath);
+    std::string content((std::istreambuf_iterator<char>(other)), std::istreambuf_iterator<char>());
+    EXPECT_NE(content.find("Session stopped"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace dravix
