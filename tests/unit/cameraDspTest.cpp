@@ -16,6 +16,7 @@
 
 #include "emu/emulatedCamera.h"
 #include "emu/emulatedCameraSet.h"
+#include "fileLog.h"
 
 namespace dravix {
 namespace {
@@ -41,10 +42,6 @@ std::vector<uint8_t> pattern(std::size_t size, uint8_t seed) {
 class cameraDspTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        char name[] = "/tmp/dravix-dsp-XXXXXX";
-        ASSERT_NE(mkdtemp(name), nullptr);
-        directory_ = name;
-        log_.open(directory_ + "/dravix.log", true, true);
         camera_ = cameras_.camera(1);
         camera_->setReplyLatency(0us);
         hid_ = std::make_unique<fx3Hid>(log_, cameras_.hidBackend());
@@ -56,21 +53,13 @@ class cameraDspTest : public ::testing::Test {
     void TearDown() override {
         dsp_.setHid(nullptr);
         hid_.reset();
-        log_.close();
-        std::system(("rm -rf " + directory_).c_str());
     }
 
     // The messages logged so far; ends the log session, so call it once, at the end.
     std::vector<std::string> loggedMessages() {
         dsp_.setHid(nullptr);
         hid_.reset();
-        log_.close();
-        std::ifstream file(directory_ + "/dravix.log");
-        std::vector<std::string> messages;
-        for (std::string line; std::getline(file, line);) {
-            messages.push_back(line.substr(line.find("\t\t") + 2));
-        }
-        return messages;
+        return files_.messages();
     }
 
     static bool logged(const std::vector<std::string>& messages, const std::string& text) {
@@ -98,8 +87,8 @@ class cameraDspTest : public ::testing::Test {
         });
     }
 
-    std::string directory_;
-    logger log_;
+    test::fileLog files_{"dravix-dsp"};
+    logger& log_ = files_.log();
     emu::emulatedCameraSet cameras_{1};
     std::shared_ptr<emu::emulatedCamera> camera_;
     std::unique_ptr<fx3Hid> hid_;

@@ -16,6 +16,7 @@
 
 #include "emu/emulatedCamera.h"
 #include "emu/emulatedCameraSet.h"
+#include "fileLog.h"
 
 namespace dravix {
 namespace {
@@ -43,10 +44,6 @@ std::vector<uint8_t> bytes(std::initializer_list<int> values) {
 class fx3HidTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        char pattern[] = "/tmp/dravix-fx3hid-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        directory_ = pattern;
-        log_.open(directory_ + "/dravix.log", true, true);
         camera_ = cameras_.camera(1);
         camera_->setReplyLatency(0us);
         camera_->setCommandHandler(kEchoCommand, [](const commandPayload& request) {
@@ -71,11 +68,7 @@ class fx3HidTest : public ::testing::Test {
         });
     }
 
-    void TearDown() override {
-        hid_.reset();
-        log_.close();
-        std::system(("rm -rf " + directory_).c_str());
-    }
+    void TearDown() override { hid_.reset(); }
 
     fx3Hid& openChannel() {
         hid_ = std::make_unique<fx3Hid>(log_, cameras_.hidBackend());
@@ -86,14 +79,7 @@ class fx3HidTest : public ::testing::Test {
     // The messages logged so far; ends the log session, so call it once, at the end.
     std::vector<std::string> loggedMessages() {
         hid_.reset();
-        log_.close();
-        std::ifstream file(directory_ + "/dravix.log");
-        std::vector<std::string> messages;
-        for (std::string line; std::getline(file, line);) {
-            const std::size_t tabs = line.find("\t\t");
-            messages.push_back(line.substr(tabs + 2));
-        }
-        return messages;
+        return files_.messages();
     }
 
     bool logged(const std::vector<std::string>& messages, const std::string& text) {
@@ -122,8 +108,8 @@ class fx3HidTest : public ::testing::Test {
         return true;
     }
 
-    std::string directory_;
-    logger log_;
+    test::fileLog files_{"dravix-fx3hid"};
+    logger& log_ = files_.log();
     emu::emulatedCameraSet cameras_{1};
     std::shared_ptr<emu::emulatedCamera> camera_;
     std::vector<uint8_t> written_;

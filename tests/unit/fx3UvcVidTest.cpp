@@ -2,6 +2,8 @@
 // plays the streaming thread, so every case is deterministic.
 #include "video/fx3UvcVid.h"
 
+#include "fileLog.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -112,10 +114,6 @@ class frameCollector {
 class fx3UvcVidTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        char pattern[] = "/tmp/dravix-video-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        directory_ = pattern;
-        log_.open(directory_ + "/dravix.log", true, true);
         video_ = std::make_unique<fx3UvcVid>(log_, backend_);
         video_->setMoniker("s#s#k#0");
         video_->setFrameCallback(&frameCollector::callback, &collector_);
@@ -124,8 +122,6 @@ class fx3UvcVidTest : public ::testing::Test {
     void TearDown() override {
         collector_.release();
         video_.reset();
-        log_.close();
-        std::system(("rm -rf " + directory_).c_str());
     }
 
     void startCallbackMode() {
@@ -153,17 +149,11 @@ class fx3UvcVidTest : public ::testing::Test {
 
     std::vector<std::string> loggedMessages() {
         video_.reset();
-        log_.close();
-        std::ifstream file(directory_ + "/dravix.log");
-        std::vector<std::string> messages;
-        for (std::string line; std::getline(file, line);) {
-            messages.push_back(line.substr(line.find("\t\t") + 2));
-        }
-        return messages;
+        return files_.messages();
     }
 
-    std::string directory_;
-    logger log_;
+    test::fileLog files_{"dravix-video"};
+    logger& log_ = files_.log();
     scriptedVideo backend_;
     frameCollector collector_;
     std::unique_ptr<fx3UvcVid> video_;
