@@ -2,7 +2,188 @@
 
 namespace dravix {
 
-camera::camera(logger& log, platform::videoBackend& video)
-    : video_(std::make_unique<fx3UvcVid>(log, video)) {}
+namespace {
+// The flip setting's byte: bit 0 vertical, bit 1 horizontal; a static key sits two bits higher.
+constexpr uint8_t kStaticFlipKeyBits = 0x0C;
+}  // namespace
+
+camera::camera(logger& log, videoDeviceList& devices, uint16_t vendorId, uint16_t productId,
+               platform::videoBackend& video, platform::hidBackend& hid)
+    : cameraDsp(log),
+      hidBackend_(hid),
+      vendorId_(vendorId),
+      productId_(productId),
+      video_(std::make_unique<fx3UvcVid>(log, video)),
+      status_(std::make_unique<DeviceStatus>()),
+      watcher_(devices, log, *this) {}
+
+camera::~camera() {
+    close();
+}
+
+int camera::open(const std::string& moniker) {
+    std::lock_guard<std::mutex> lock(lifecycleMutex_);
+    return openLocked(moniker);
+}
+
+int camera::openLocked(const std::string& moniker) {
+    moniker_ = moniker;
+    if (hid_ == nullptr) {
+        hid_ = std::make_shared<fx3Hid>(log_, hidBackend_);
+    }
+    const int result = openVideo();
+    if (result == 0) {
+        openHid();
+    }
+    if (!interrupts_.isRunning()) {
+        interrupts_.start(*hid_);
+    }
+    if (result == 0) {
+        opened_ = true;
+        watcher_.start();
+    }
+    return result;
+}
+
+int camera::openVideo() {
+    video_->setMoniker(moniker_);
+    if (moniker_.empty()) {
+        log_.error("fx3UvcVid::open, can't open camera");
+        log_.error("camera::open: can't open UCV interface");
+        return 1;
+    }
+    const int bound = video_->bindDeviceFilter();
+    if (bound != 0) {
+        log_.error("add base filter failed (0x%x)", static_cast<unsigned>(bound));
+        log_.error("camera::open: can't open UCV interface");
+        return 1;
+    }
+    return 0;
+}
+
+// Without its HID interface the camera still opens and streams; its commands fail.
+void camera::openHid() {
+    if (hidOpen_) {
+        return;
+    }
+    if (!hid_->open(vendorId_, productId_)) {
+        log_.error("camera::open: can't open HID interface");
+        return;
+    }
+    hidOpen_ = true;
+    setHid(hid_);
+}
+
+int camera::close() {
+    opened_ = false;
+    watcher_.stop();
+    std::lock_guard<std::mutex> lock(lifecycleMutex_);
+    opened_ = false;  // a reopen by the watcher may have set it again meanwhile
+    moniker_.clear();
+    closeInterfaces();
+    return 0;
+}
+
+// The interrupt thread ends before the channel it uses is closed. The DSP part drops the
+// channel first, so no new command starts on it; one in progress fails at the close.
+void camera::closeInterfaces() {
+    interrupts_.stop();
+    if (hid_ != nullptr) {
+        setHid(nullptr);
+        hid_->close();
+        hid_.reset();
+    }
+    video_->stopVideo();
+    video_->releaseDeviceFilter();
+    video_->setMoniker(std::string());
+    hidOpen_ = false;
+}
+
+void camera::onDeviceLost() {
+    std::lock_guard<std::mutex> lock(lifecycleMutex_);
+    closeInterfaces();
+}
+
+int camera::onDeviceReturned() {
+    std::lock_guard<std::mutex> lock(lifecycleMutex_);
+    if (!opened_) {
+        return 0;  // the client is closing the camera
+    }
+    return openLocked(moniker_);
+}
+
+void camera::onCountChanged(uint8_t count, bool lost) {
+    std::lock_guard<std::recursive_mutex> lock(statusMutex_);
+    if (lost) {
+        *status_ = DeviceStatus{};
+    }
+    status_->cameraCount = count;
+    if (statusCallback_ != nullptr) {
+        statusCallback_(status_.get(), statusUser_);
+    }
+}
+
+void camera::setStatusCallback(StatusCallback callback, void* user) {
+    std::lock_guard<std::recursive_mutex> lock(statusMutex_);
+    statusCallback_ = callback;
+    statusUser_ = user;
+}
+
+uint8_t camera::setAppState(uint8_t state) {
+    const std::shared_ptr<fx3Hid> channel = hid();
+    const uint8_t result = channel != nullptr ? channel->command(kCmdAppState, &state, 1) : 1;
+    if (result != 0) {
+        log_.error("camera::setAppState: HID communication\n");
+    }
+    return result;
+}
+
+std::string camera::moniker() const {
+    std::lock_guard<std::mutex> lock(lifecycleMutex_);
+    return moniker_;
+}
+
+int camera::startStream(void* window, const char* operation) {
+    uint8_t flip = 0;
+    const int read = getDspFunction(dspCode(DspFunction::HvFlip), &flip, 1);
+    bool vflip = false;
+    if (read == 0) {
+        if ((flip & kStaticFlipKeyBits) != 0) {
+            log_.verbose("DSP settings: detected static flip mirror key set");
+            flip = static_cast<uint8_t>(flip >> 2);
+        }
+        vflip = (flip & 1) != 0;
+    }
+    video_->setVerticalFlip(vflip);
+    if (read != 0) {
+        log_.error("%s failed: hr = %d", operation, read);
+        return read;
+    }
+    const int prepared = video_->initVideo(window);
+    if (prepared != 0) {
+        log_.error("%s failed: hr = %d", operation, prepared);
+        return prepared;
+    }
+    video_->startVideo();
+    return 0;
+}
+
+// The video path follows the camera only when the camera took the new setting, so the picture
+// is never flipped twice or not at all.
+uint8_t camera::setHvFlip(uint8_t horizontal, uint8_t vertical) {
+    const uint8_t result = cameraDsp::setHvFlip(horizontal, vertical);
+    if (result == 0) {
+        video_->setVerticalFlip(vertical != 0);
+    }
+    return result;
+}
+
+uint8_t camera::setHvFlipByte(uint8_t value) {
+    const uint8_t result = cameraDsp::setHvFlipByte(value);
+    if (result == 0) {
+        video_->setVerticalFlip((value & 1) != 0);
+    }
+    return result;
+}
 
 }  // namespace dravix

@@ -1,25 +1,110 @@
 #pragma once
 
+#include <atomic>
+#include <cstdint>
 #include <memory>
+#include <mutex>
+#include <string>
 
+#include "api/deviceWatcher.h"
+#include "api/videoDeviceList.h"
+#include "device/fx3Hid.h"
+#include "device/interruptThread.h"
+#include "dravix/dravix.h"
+#include "dsp/cameraDsp.h"
 #include "log/logger.h"
+#include "platform/hid.h"
+#include "platform/video.h"
 #include "video/fx3UvcVid.h"
 
 namespace dravix {
 
-// One camera of the camera table: the object the exports of its index work on. It owns the
-// camera's video path.
-class camera {
+// One camera of the camera table: its video path, its HID command channel with the interrupt
+// thread, its status record and the device watcher that closes it when its device vanishes and
+// reopens it when the device returns.
+//
+// Locking: lifecycleMutex_ serialises open and close between the client and the device watcher.
+// The client's close waits for the watcher without holding it. The channel is shared with the
+// DSP part, so a command in progress on another thread keeps the closed channel alive until it
+// fails and returns.
+class camera : public cameraDsp, private deviceWatcher::client {
   public:
-    explicit camera(logger& log = libraryLog(),
-                    platform::videoBackend& video = platform::systemVideo());
-    camera(const camera&) = delete;
-    camera& operator=(const camera&) = delete;
+    static constexpr uint16_t kDefaultVendorId = 0x20F1;
+    static constexpr uint16_t kDefaultProductId = 0x0107;
+    static constexpr uint8_t kCmdAppState = 0xD1;
+
+    // `devices` is the shared device list the watcher enumerates into; it outlives the camera.
+    camera(logger& log, videoDeviceList& devices, uint16_t vendorId = kDefaultVendorId,
+           uint16_t productId = kDefaultProductId,
+           platform::videoBackend& video = platform::systemVideo(),
+           platform::hidBackend& hid = platform::systemHid());
+    // Stops the stream and every thread of the camera, then closes its interfaces.
+    ~camera() override;
+
+    // Opens the video device at `moniker` and, unless it is open, the HID interface; starts the
+    // interrupt thread and the device watcher. 0, or 1 when the video device can't be used (a
+    // missing HID interface is logged, and the camera opens without it).
+    int open(const std::string& moniker);
+    // The client's close: ends the device watcher, forgets the moniker, closes the interfaces.
+    int close();
+
+    // The start of ZEL_CAM_Start and ZEL_CAM_StartPic: reads the flip setting, prepares the mode
+    // (`window` 0: frame callbacks) and starts the stream. A failure is logged as "<operation>
+    // failed: hr = <result>". The result of the flip read or of the preparation; a failed stream
+    // start is only logged.
+    int startStream(void* window, const char* operation);
+
+    // Both write the flip byte, then keep the vertical flip in the video path.
+    uint8_t setHvFlip(uint8_t horizontal, uint8_t vertical) override;
+    uint8_t setHvFlipByte(uint8_t value) override;
+
+    // Stored for the device watcher and the interrupt thread; null switches calls off. Waits
+    // while a call is in progress on another thread.
+    void setStatusCallback(StatusCallback callback, void* user);
+    // CMD_APP_STATE with one byte; the reply is awaited up to 1000 ms. 0 or 1.
+    uint8_t setAppState(uint8_t state);
 
     fx3UvcVid& video() { return *video_; }
+    bool isOpened() const { return opened_; }
+    bool isHidOpen() const { return hidOpen_; }
+    uint8_t cameraCount() const { return watcher_.cameraCount(); }
+    std::string moniker() const;
+    // Reports taken by the interrupt thread, for diagnostics.
+    uint64_t interruptReportsTaken() const { return interrupts_.reportsTaken(); }
 
   private:
+    void onDeviceLost() override;
+    int onDeviceReturned() override;
+    void onCountChanged(uint8_t count, bool lost) override;
+
+    // open() with lifecycleMutex_ held.
+    int openLocked(const std::string& moniker);
+    int openVideo();
+    void openHid();
+    // Stops the interrupt thread, the channel and the stream; keeps the moniker and the watcher.
+    void closeInterfaces();
+
+    platform::hidBackend& hidBackend_;
+    const uint16_t vendorId_;
+    const uint16_t productId_;
     std::unique_ptr<fx3UvcVid> video_;
+
+    mutable std::mutex lifecycleMutex_;
+    std::shared_ptr<fx3Hid> hid_;
+    std::atomic<bool> hidOpen_{false};
+    std::atomic<bool> opened_{false};
+    std::string moniker_;
+    interruptThread interrupts_;
+
+    // Guards the status record and the callback; held during the call, recursive so that the
+    // callback may register another one.
+    std::recursive_mutex statusMutex_;
+    std::unique_ptr<DeviceStatus> status_;
+    StatusCallback statusCallback_ = nullptr;
+    void* statusUser_ = nullptr;
+
+    // Declared last: destroyed (and joined) first, while everything it uses still exists.
+    deviceWatcher watcher_;
 };
 
 }  // namespace dravix

@@ -1,15 +1,65 @@
-// Camera lifecycle exports. This build has no camera objects yet: Init and InitName only open
-// the library log, and Destroy ends it.
+// Camera lifecycle exports: finding cameras, opening and closing them, starting and stopping the
+// stream, the status callback, and destroying cameras.
+#include <memory>
+#include <string>
+
+#include "api/camera.h"
 #include "api/exportGuard.h"
 #include "api/libraryState.h"
+#include "api/videoDeviceList.h"
 #include "dravix/dravix.h"
+#include "log/logger.h"
 
 namespace dravix {
 namespace {
 
-int32_t initNotAvailable(const char* exportName) {
-    libraryState::instance().openLogIfAbsent();
-    return reportNotAvailable(exportName);
+constexpr int32_t kNoSlot = 255;
+constexpr char kDefaultMatchName[] = "dravix";
+
+// The lowest slot whose device was not opened yet, or kNoSlot.
+int32_t lowestUnopenedSlot(const videoDeviceList& devices) {
+    for (int32_t slot = 0; slot < libraryState::kCameraSlots; ++slot) {
+        if (!devices.isOpen(static_cast<std::size_t>(slot))) {
+            return slot;
+        }
+    }
+    return kNoSlot;
+}
+
+// Enumerates the matching devices into `count` and creates a camera for the chosen slot. After
+// a failed enumeration the slot is the one the caller left in `index`.
+int32_t initCamera(int32_t& index, uint8_t& count, const char* matchName, uint16_t vendorId,
+                   uint16_t productId) {
+    libraryState& state = libraryState::instance();
+    videoDeviceList& devices = state.deviceList();
+    const int32_t result = devices.enumerate(count, matchName);
+    int32_t slot = kNoSlot;
+    if (result != 0) {
+        libraryLog().error("ZEL_EU_Init: failed to initialize");
+        slot = libraryState::isValidIndex(index) ? index : kNoSlot;
+    } else {
+        slot = lowestUnopenedSlot(devices);
+        index = slot;
+    }
+    if (slot == kNoSlot) {
+        libraryLog().error("no device found!");
+        return result;
+    }
+    state.installCamera(slot, std::make_unique<camera>(libraryLog(), devices, vendorId, productId));
+    return result;
+}
+
+bool hasNullArgument(const char* exportName, const int32_t* index, const uint8_t* count) {
+    return isNullArgument(exportName, index) || isNullArgument(exportName, count);
+}
+
+// Open, close, open: the client sees the last result.
+int32_t openCamera(camera& cam, const std::string& moniker) {
+    int32_t result = cam.open(moniker);
+    if (result == 0) {
+        result = cam.close();
+    }
+    return result == 0 ? cam.open(moniker) : result;
 }
 
 }  // namespace
@@ -19,13 +69,102 @@ using namespace dravix;
 
 extern "C" {
 
-int32_t ZEL_CAM_InitName(int32_t /*reserved*/, int32_t* /*index*/, uint8_t* /*count*/,
-                         const char* /*matchName*/, uint16_t /*vendorId*/, uint16_t /*productId*/) {
-    return initNotAvailable(__func__);
+int32_t ZEL_CAM_InitName(int32_t /*reserved*/, int32_t* index, uint8_t* count,
+                         const char* matchName, uint16_t vendorId, uint16_t productId) {
+    libraryState::instance().openLogIfAbsent();
+    if (hasNullArgument(__func__, index, count) || isNullArgument(__func__, matchName)) {
+        return kResultFailure;
+    }
+    return initCamera(*index, *count, matchName, vendorId, productId);
 }
 
-int32_t ZEL_CAM_Init(int32_t /*reserved*/, int32_t* /*index*/, uint8_t* /*count*/) {
-    return initNotAvailable(__func__);
+// The caller's count byte keeps its value.
+int32_t ZEL_CAM_Init(int32_t /*reserved*/, int32_t* index, uint8_t* count) {
+    libraryState::instance().openLogIfAbsent();
+    if (hasNullArgument(__func__, index, count)) {
+        return kResultFailure;
+    }
+    uint8_t localCount = *count;
+    return initCamera(*index, localCount, kDefaultMatchName, camera::kDefaultVendorId,
+                      camera::kDefaultProductId);
+}
+
+int32_t ZEL_CAM_Open(int32_t index) {
+    if (!libraryState::isValidIndex(index)) {
+        reportDeviceNotFound(__func__);
+        return kResultFailure;
+    }
+    libraryState& state = libraryState::instance();
+    if (state.cameraAt(index) == nullptr) {
+        libraryLog().warn("call ZEL_CAM_Init before ZEL_CAM_Open");
+        int32_t initIndex = index;
+        uint8_t count = 0;
+        ZEL_CAM_Init(0, &initIndex, &count);
+    }
+    camera* cam = guardedSlot(__func__, index);
+    if (cam == nullptr) {
+        return kResultFailure;
+    }
+    videoDeviceList& devices = state.deviceList();
+    const auto slot = static_cast<std::size_t>(index);
+    if (devices.isOpen(slot)) {
+        libraryLog().warn("already open");
+    }
+    devices.setOpen(slot);
+    const std::string moniker = devices.monikerAt(slot);
+    if (moniker.empty()) {
+        libraryLog().error("no camera accessible with the given index!");
+        return kResultFailure;
+    }
+    return openCamera(*cam, moniker);
+}
+
+int32_t ZEL_CAM_Close(int32_t index) {
+    camera* cam = guardedCamera(__func__, index);
+    if (cam == nullptr) {
+        return kResultFailure;
+    }
+    return cam->close();
+}
+
+int32_t ZEL_CAM_Start(int32_t index, int32_t /*reserved*/, void* window) {
+    camera* cam = guardedCamera(__func__, index);
+    if (cam == nullptr) {
+        return kResultFailure;
+    }
+    return cam->startStream(window, "camera::videoStart");
+}
+
+int32_t ZEL_CAM_StartPic(int32_t index, int32_t /*reserved1*/, int32_t /*reserved2*/) {
+    camera* cam = guardedCamera(__func__, index);
+    if (cam == nullptr) {
+        return kResultFailure;
+    }
+    return cam->startStream(nullptr, "camera::videoStartCallback");
+}
+
+int32_t ZEL_CAM_Stop(int32_t index) {
+    camera* cam = guardedCamera(__func__, index);
+    if (cam == nullptr) {
+        return kResultFailure;
+    }
+    const int32_t result = cam->video().stopVideo();
+    if (result != 0) {
+        libraryLog().error("camera::videoStop failed: hr = %d", result);
+    }
+    return result;
+}
+
+int32_t ZEL_CAM_StatusCallback(int32_t index, StatusCallback callback, void* user) {
+    camera* cam = guardedSlot(__func__, index);
+    if (cam == nullptr) {
+        return kResultFailure;
+    }
+    cam->setStatusCallback(callback, user);
+    if (cam->isHidOpen()) {
+        cam->setAppState(0);
+    }
+    return kResultSuccess;
 }
 
 // An index beyond the table is reported and slot 9 is examined in its place, without being
@@ -43,34 +182,11 @@ int32_t ZEL_CAM_Destroy(uint8_t index) {
         reportCameraNotInitialized(__func__);
         result = kResultFailure;
     } else if (result == kResultSuccess) {
-        result = reportNotAvailable(__func__);
+        state.destroyCamera(examined);
     }
+    state.releaseDeviceListIfUnused();
     state.closeLog();
     return result;
-}
-
-int32_t ZEL_CAM_Open(int32_t index) {
-    return unavailableForCamera(__func__, index);
-}
-
-int32_t ZEL_CAM_Close(int32_t index) {
-    return unavailableForCamera(__func__, index);
-}
-
-int32_t ZEL_CAM_Start(int32_t index, int32_t /*reserved*/, void* /*window*/) {
-    return unavailableForCamera(__func__, index);
-}
-
-int32_t ZEL_CAM_Stop(int32_t index) {
-    return unavailableForCamera(__func__, index);
-}
-
-int32_t ZEL_CAM_StartPic(int32_t index, int32_t /*reserved1*/, int32_t /*reserved2*/) {
-    return unavailableForCamera(__func__, index);
-}
-
-int32_t ZEL_CAM_StatusCallback(int32_t index, StatusCallback /*callback*/, void* /*user*/) {
-    return unavailableForSlot(__func__, index);
 }
 
 }  // extern "C"

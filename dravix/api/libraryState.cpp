@@ -1,31 +1,89 @@
 #include "api/libraryState.h"
 
 #include <algorithm>
+#include <atomic>
 #include <string>
 
+#include "api/camera.h"
+#include "api/videoDeviceList.h"
 #include "log/logger.h"
 #include "platform/config.h"
+#include "platform/hid.h"
+#include "platform/video.h"
 
 namespace dravix {
+
+namespace {
+std::atomic<libraryState*> createdState{nullptr};
+}  // namespace
+
+libraryState* libraryState::existing() {
+    return createdState;
+}
 
 libraryState& libraryState::instance() {
     static libraryState state;
     return state;
 }
 
-camera* libraryState::cameraAt(int32_t index) const {
-    return isValidIndex(index) ? cameraTable_[static_cast<std::size_t>(index)] : nullptr;
+// The backends the cameras use exist before the table, so that they are destroyed after it at
+// the end of the process: a camera left in the table still closes its devices then.
+libraryState::libraryState() {
+    platform::systemVideo();
+    platform::systemHid();
+    createdState = this;
 }
 
-void libraryState::setCamera(int32_t index, camera* cam) {
-    if (isValidIndex(index)) {
-        cameraTable_[static_cast<std::size_t>(index)] = cam;
+libraryState::~libraryState() {
+    createdState = nullptr;
+    destroyAll();
+}
+
+camera* libraryState::cameraAt(int32_t index) const {
+    return isValidIndex(index) ? cameraTable_[static_cast<std::size_t>(index)].load() : nullptr;
+}
+
+camera* libraryState::installCamera(int32_t index, std::unique_ptr<camera> cam) {
+    if (!isValidIndex(index)) {
+        return nullptr;
     }
+    destroyCamera(index);  // the old camera ends before the new one takes its place
+    camera* installed = cam.release();
+    cameraTable_[static_cast<std::size_t>(index)] = installed;
+    return installed;
+}
+
+// The slot is emptied before the camera goes. Its destruction joins the camera's threads, so a
+// callback on one of them that still found the camera in the slot is finished first.
+void libraryState::destroyCamera(int32_t index) {
+    if (isValidIndex(index)) {
+        delete cameraTable_[static_cast<std::size_t>(index)].exchange(nullptr);
+    }
+}
+
+void libraryState::destroyAll() {
+    for (int32_t index = 0; index < kCameraSlots; ++index) {
+        destroyCamera(index);
+    }
+    releaseDeviceListIfUnused();
 }
 
 bool libraryState::allSlotsEmpty() const {
     return std::all_of(cameraTable_.begin(), cameraTable_.end(),
-                       [](const camera* cam) { return cam == nullptr; });
+                       [](const std::atomic<camera*>& cam) { return cam.load() == nullptr; });
+}
+
+videoDeviceList& libraryState::deviceList() {
+    if (devices_ == nullptr) {
+        devices_ = std::make_unique<videoDeviceList>(platform::systemVideo(), libraryLog());
+    }
+    return *devices_;
+}
+
+void libraryState::releaseDeviceListIfUnused() {
+    if (allSlotsEmpty()) {
+        devices_.reset();
+    }
 }
 
 void libraryState::openLogIfAbsent() {

@@ -1,11 +1,17 @@
 // Built into the shared library only. A client may unload the library without calling
-// ZEL_CAM_Destroy; the log's threads would then run on unmapped code, so the log is ended here.
+// ZEL_CAM_Destroy; the threads of its cameras and of the log would then run on unmapped code, so
+// the cameras are destroyed and the log is ended here. This runs before the library's static
+// objects are destroyed.
 #include "api/libraryState.h"
+#include "log/logger.h"
 
 namespace {
 
-__attribute__((destructor)) void closeLibraryLogOnUnload() {
-    dravix::libraryState::instance().closeLog();
+__attribute__((destructor)) void endLibraryOnUnload() {
+    if (dravix::libraryState* state = dravix::libraryState::existing()) {
+        state->destroyAll();
+    }
+    dravix::libraryLog().close();
 }
 
 }  // namespace

@@ -30,11 +30,13 @@ cameraDsp::cameraDsp(logger& log) : log_(log) {}
 
 cameraDsp::~cameraDsp() = default;
 
-void cameraDsp::setHid(fx3Hid* hid) {
-    hid_ = hid;
+void cameraDsp::setHid(std::shared_ptr<fx3Hid> hid) {
+    std::lock_guard<std::mutex> lock(hidMutex_);
+    hid_ = std::move(hid);
 }
 
-fx3Hid* cameraDsp::hid() const {
+std::shared_ptr<fx3Hid> cameraDsp::hid() const {
+    std::lock_guard<std::mutex> lock(hidMutex_);
     return hid_;
 }
 
@@ -53,7 +55,7 @@ uint8_t cameraDsp::writeFlipByte(uint8_t value) {
 
 uint8_t cameraDsp::getDspFunction(uint8_t code, uint8_t* out, int16_t length) {
     static constexpr const char* kOperation = "cameraDsp::getDspFunction";
-    fx3Hid* hid = channel(kOperation);
+    const std::shared_ptr<fx3Hid> hid = channel(kOperation);
     if (hid == nullptr || missingBuffer(kOperation, out, length)) {
         return 1;
     }
@@ -68,7 +70,7 @@ uint8_t cameraDsp::getDspFunction(uint8_t code, uint8_t* out, int16_t length) {
 
 uint8_t cameraDsp::setDspFunction(uint8_t code, const uint8_t* in, int16_t length) {
     static constexpr const char* kOperation = "cameraDsp::setDspFunction";
-    fx3Hid* hid = channel(kOperation);
+    const std::shared_ptr<fx3Hid> hid = channel(kOperation);
     if (hid == nullptr || missingBuffer(kOperation, in, length)) {
         return 1;
     }
@@ -79,7 +81,7 @@ uint8_t cameraDsp::setDspFunction(uint8_t code, const uint8_t* in, int16_t lengt
 
 uint8_t cameraDsp::setHidCalibration(uint8_t mode, uint8_t value) {
     static constexpr const char* kOperation = "cameraDsp::setHidCalibration";
-    fx3Hid* hid = channel(kOperation);
+    const std::shared_ptr<fx3Hid> hid = channel(kOperation);
     if (hid == nullptr) {
         return 1;
     }
@@ -92,7 +94,7 @@ uint8_t cameraDsp::setHidCalibration(uint8_t mode, uint8_t value) {
 }
 
 uint8_t cameraDsp::saveDspSettings() {
-    fx3Hid* hid = hid_;
+    const std::shared_ptr<fx3Hid> hid = this->hid();
     if (hid == nullptr) {
         return 1;
     }
@@ -100,8 +102,8 @@ uint8_t cameraDsp::saveDspSettings() {
     return hid->command(kCmdDspSave, &request, 1);
 }
 
-fx3Hid* cameraDsp::channel(const char* operation) {
-    fx3Hid* hid = hid_;
+std::shared_ptr<fx3Hid> cameraDsp::channel(const char* operation) {
+    std::shared_ptr<fx3Hid> hid = this->hid();
     if (hid == nullptr) {
         log_.error("%s: HID not initialized", operation);
     }

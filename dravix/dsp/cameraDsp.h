@@ -1,9 +1,10 @@
 #pragma once
 
 #include <array>
-#include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <mutex>
 
 #include "device/fx3Hid.h"
 #include "log/logger.h"
@@ -136,10 +137,11 @@ class cameraDsp {
     virtual uint8_t setHvFlipByte(uint8_t value);
     virtual ~cameraDsp();
 
-    // The camera's channel; null while its HID interface is closed. The owner sets it while no
-    // operation runs.
-    void setHid(fx3Hid* hid);
-    fx3Hid* hid() const;
+    // The camera's channel; null while its HID interface is closed. An operation keeps the
+    // channel it started with alive until it ends, so the owner may replace or drop it meanwhile
+    // (after closing it, the operation fails at once).
+    void setHid(std::shared_ptr<fx3Hid> hid);
+    std::shared_ptr<fx3Hid> hid() const;
 
     // Reads `length` bytes of function `code` into `out`. A failed chunk zeroes `out` from its
     // offset to the end; a reply for another code leaves its part of `out` as it was. A length
@@ -157,7 +159,7 @@ class cameraDsp {
 
   private:
     // The channel, or null after logging "<operation>: HID not initialized".
-    fx3Hid* channel(const char* operation);
+    std::shared_ptr<fx3Hid> channel(const char* operation);
     // A null buffer with bytes to move is refused with a message.
     bool missingBuffer(const char* operation, const void* buffer, int16_t length);
     // Runs `exchange` on every chunk of `length` bytes, even after a failed one, and logs
@@ -170,7 +172,8 @@ class cameraDsp {
     bool echoMatches(const char* operation, uint8_t code, uint8_t echo);
     uint8_t writeFlipByte(uint8_t value);
 
-    std::atomic<fx3Hid*> hid_{nullptr};
+    mutable std::mutex hidMutex_;
+    std::shared_ptr<fx3Hid> hid_;
 };
 
 }  // namespace dravix

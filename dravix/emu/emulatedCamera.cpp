@@ -14,6 +14,7 @@ constexpr uint8_t kDspGetCommand = 0x20;
 constexpr uint8_t kDspSetCommand = 0x21;
 constexpr uint8_t kDspSaveCommand = 0x22;
 constexpr uint8_t kHidCalibrationCommand = 0x23;
+constexpr uint8_t kAppStateCommand = 0xD1;
 constexpr uint8_t kI2cReadCommand = 0xE0;
 constexpr uint8_t kI2cWriteCommand = 0xE1;
 constexpr uint8_t kEndTransferCommand = 0xE2;
@@ -55,6 +56,11 @@ std::vector<platform::hidInterfaceInfo> emulatedCamera::hidCollections() const {
         {hidPath_, kVendorId, kProductId, kVendorUsagePage, kVendorUsage},
         {hidPath_, kVendorId, kProductId, kCommandUsagePage, kCommandUsage},
     };
+}
+
+std::vector<uint8_t> emulatedCamera::appStates() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return appStates_;
 }
 
 std::optional<platform::videoDeviceInfo> emulatedCamera::videoDevice() const {
@@ -254,8 +260,12 @@ void emulatedCamera::installBuiltInCommands() {
                       [this](const commandPayload& payload) { return dsp_.set(payload); });
     setCommandHandler(kDspSaveCommand,
                       [this](const commandPayload& payload) { return dsp_.save(payload); });
-    setCommandHandler(kHidCalibrationCommand, [this](const commandPayload& payload) {
-        return dsp_.calibration(payload);
+    setCommandHandler(kHidCalibrationCommand,
+                      [this](const commandPayload& payload) { return dsp_.calibration(payload); });
+    setCommandHandler(kAppStateCommand, [this](const commandPayload& payload) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        appStates_.push_back(payload[0]);
+        return commandReply{};
     });
     setCommandHandler(kI2cReadCommand,
                       [this](const commandPayload& payload) { return i2c_.read(payload); });

@@ -94,6 +94,9 @@ class emulatedCamera {
     // The DSP function blocks, the save count and the last calibration command.
     emulatedDsp& dsp() { return dsp_; }
 
+    // The application states the host reported (CMD_APP_STATE), oldest first.
+    std::vector<uint8_t> appStates() const;
+
     // Sends an interrupt report at once: id 2, `type`, the 60 data bytes, two zero bytes.
     void injectInterrupt(uint8_t type, const std::array<uint8_t, 60>& data);
 
@@ -178,6 +181,7 @@ class emulatedCamera {
     std::array<std::shared_ptr<const commandHandler>, 256> handlers_;
     std::deque<replyFault> faults_;
     std::chrono::microseconds latency_ = kDefaultReplyLatency;
+    std::vector<uint8_t> appStates_;
 
     emulatedVideoSource video_;
 

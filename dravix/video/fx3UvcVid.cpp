@@ -19,16 +19,24 @@ fx3UvcVid::~fx3UvcVid() {
 }
 
 void fx3UvcVid::setMoniker(const std::string& devicePath) {
+    std::lock_guard<std::mutex> stream(streamMutex_);
     moniker_ = devicePath;
 }
 
+std::string fx3UvcVid::moniker() const {
+    std::lock_guard<std::mutex> stream(streamMutex_);
+    return moniker_;
+}
+
 int fx3UvcVid::bindDeviceFilter() {
+    std::lock_guard<std::mutex> stream(streamMutex_);
     int error = 0;
     deviceFilter_ = video_.bind(moniker_, error);
     return deviceFilter_ != nullptr ? 0 : (error != 0 ? error : -1);
 }
 
 void fx3UvcVid::releaseDeviceFilter() {
+    std::lock_guard<std::mutex> stream(streamMutex_);
     deviceFilter_.reset();
 }
 
@@ -40,6 +48,8 @@ int fx3UvcVid::initVideo(void* window) {
 // The capture steps of a start, each with its own message: open the device, ask for YUY2, set
 // up the buffers (where a device in use fails), learn the frame size, run.
 int fx3UvcVid::startVideo() {
+    std::unique_lock<std::mutex> stream(streamMutex_);
+    streamIdle_.wait(stream, [this] { return !stopping_; });
     int result = 0;
     if (moniker_.empty()) {
         log_.error("fx3UvcVid::startVideo moniker is NULL");
@@ -84,15 +94,43 @@ int fx3UvcVid::startVideo() {
     return result;
 }
 
+// Several threads may stop the stream: the client, the camera's device watcher when the camera
+// vanished, and a frame callback. The delivery thread is joined without the stream lock, so a
+// callback that stops the stream while another thread stops it does not deadlock.
 int fx3UvcVid::stopVideo() {
+    std::unique_lock<std::mutex> stream(streamMutex_);
+    if (std::this_thread::get_id() == deliveryThreadId_.load()) {
+        // From inside a frame callback: the delivery thread ends when the call returns. The
+        // frame buffers stay, because the callback still reads one; the next start replaces them.
+        return running_ ? endCapture() : 0;
+    }
+    streamIdle_.wait(stream, [this] { return !stopping_; });
     if (!running_) {
         return 0;
     }
+    const int result = endCapture();
+    stopping_ = true;
+    std::thread delivery = std::move(deliveryThread_);
+    stream.unlock();
+    if (delivery.joinable()) {
+        delivery.join();
+    }
+    stream.lock();
+    frameEvent_.reset();
+    releaseFrameBuffers();
+    stopping_ = false;
+    streamIdle_.notify_all();
+    return result;
+}
+
+// Stops the capture (its streaming thread has ended when this returns) and tells the delivery
+// thread to end. Called with streamMutex_ held.
+int fx3UvcVid::endCapture() {
     const int result = capture_ != nullptr ? capture_->stop() : 0;
-    stopDeliveryThread();
     capture_.reset();
     running_ = false;
-    releaseFrameBuffers();
+    deliveryRun_ = false;
+    frameEvent_.set();
     return result;
 }
 
@@ -160,10 +198,13 @@ void fx3UvcVid::startDeliveryThread() {
 // ---- Delivery thread -------------------------------------------------------------------------
 
 void fx3UvcVid::deliveryThread() {
+    deliveryThreadId_ = std::this_thread::get_id();
     for (;;) {
         frameEvent_.wait();
         frameEvent_.reset();
         if (!deliveryRun_) {
+            // Thread ids are reused: a later thread must not pass for this one.
+            deliveryThreadId_ = std::thread::id();
             return;
         }
         if (frames_.takeNewest()) {
@@ -200,18 +241,6 @@ void fx3UvcVid::drawFrame(const frameExchange::frame& frame) {
                   displayBuffer_.size());
     display_->draw(displayBuffer_.data(), displayWidth_, displayHeight_);
     ++shownFrames_;
-}
-
-void fx3UvcVid::stopDeliveryThread() {
-    deliveryRun_ = false;
-    frameEvent_.set();
-    if (std::this_thread::get_id() == deliveryThread_.get_id()) {
-        return;  // stopped from inside a frame callback: the thread ends when the call returns
-    }
-    if (deliveryThread_.joinable()) {
-        deliveryThread_.join();
-    }
-    frameEvent_.reset();
 }
 
 // ---- Buffers and drawing ---------------------------------------------------------------------

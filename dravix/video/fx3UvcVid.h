@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -38,7 +39,7 @@ class fx3UvcVid : private platform::frameSink {
 
     // The capture device (its path); empty for none. Set by the camera when it opens.
     void setMoniker(const std::string& devicePath);
-    const std::string& moniker() const { return moniker_; }
+    std::string moniker() const;
     // Binds the device the camera keeps while it is open. 0 or -errno.
     int bindDeviceFilter();
     void releaseDeviceFilter();
@@ -84,11 +85,16 @@ class fx3UvcVid : private platform::frameSink {
     void prepareDrawing();
     void computeScale();
     void updateGeometry();
-    void stopDeliveryThread();
+    int endCapture();
 
     logger& log_;
     platform::videoBackend& video_;
 
+    // Guards the device, the capture and the stream's state against starts and stops from
+    // several threads; stopping_ is set while a stop joins the delivery thread without it.
+    mutable std::mutex streamMutex_;
+    std::condition_variable streamIdle_;
+    bool stopping_ = false;
     std::string moniker_;
     std::unique_ptr<platform::videoCapture> deviceFilter_;
     std::unique_ptr<platform::videoCapture> capture_;
@@ -125,6 +131,7 @@ class fx3UvcVid : private platform::frameSink {
 
     std::chrono::steady_clock::time_point deliveringArrival_{};  // delivery thread only
     std::thread deliveryThread_;
+    std::atomic<std::thread::id> deliveryThreadId_{};
     std::atomic<bool> deliveryRun_{false};
     manualResetEvent frameEvent_;
 };

@@ -7,6 +7,7 @@
 
 #include "api/camera.h"
 #include "api/libraryState.h"
+#include "api/videoDeviceList.h"
 #include "dravix/dravix.h"
 #include "emu/emulatedCamera.h"
 #include "emu/emulatedCameraSet.h"
@@ -57,21 +58,26 @@ class videoExportsTest : public ::testing::Test {
         ZEL_CAM_GetApiVersion(version);
         cameras_ = std::make_unique<dravix::emu::emulatedCameraSet>(
             1, dravix::emu::emulatedVideoFormat{width, height, 60});
-        camera_ = std::make_unique<dravix::camera>(dravix::libraryLog(), cameras_->videoBackend());
+        devices_ = std::make_unique<dravix::videoDeviceList>(cameras_->videoBackend(),
+                                                             dravix::libraryLog());
+        camera_ = dravix::libraryState::instance().installCamera(
+            0, std::make_unique<dravix::camera>(dravix::libraryLog(), *devices_,
+                                                dravix::camera::kDefaultVendorId,
+                                                dravix::camera::kDefaultProductId,
+                                                cameras_->videoBackend(), cameras_->hidBackend()));
         camera_->video().setMoniker(cameras_->camera(1)->videoPath());
-        dravix::libraryState::instance().setCamera(0, camera_.get());
     }
 
     void TearDown() override {
-        dravix::libraryState::instance().setCamera(0, nullptr);
-        camera_.reset();
+        dravix::libraryState::instance().destroyCamera(0);
         cameras_.reset();
         ZEL_CAM_Destroy(0);
     }
 
     tempHome home_;
     std::unique_ptr<dravix::emu::emulatedCameraSet> cameras_;
-    std::unique_ptr<dravix::camera> camera_;
+    std::unique_ptr<dravix::videoDeviceList> devices_;
+    dravix::camera* camera_ = nullptr;
 };
 
 TEST_F(videoExportsTest, callbackModeDeliversTheStreamAndCountsIt) {

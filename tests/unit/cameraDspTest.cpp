@@ -44,9 +44,9 @@ class cameraDspTest : public ::testing::Test {
     void SetUp() override {
         camera_ = cameras_.camera(1);
         camera_->setReplyLatency(0us);
-        hid_ = std::make_unique<fx3Hid>(log_, cameras_.hidBackend());
+        hid_ = std::make_shared<fx3Hid>(log_, cameras_.hidBackend());
         ASSERT_TRUE(hid_->open(emu::emulatedCamera::kVendorId, emu::emulatedCamera::kProductId));
-        dsp_.setHid(hid_.get());
+        dsp_.setHid(hid_);
         camera_->startRecording();
     }
 
@@ -91,7 +91,7 @@ class cameraDspTest : public ::testing::Test {
     logger& log_ = files_.log();
     emu::emulatedCameraSet cameras_{1};
     std::shared_ptr<emu::emulatedCamera> camera_;
-    std::unique_ptr<fx3Hid> hid_;
+    std::shared_ptr<fx3Hid> hid_;
     cameraDsp dsp_{log_};
 };
 

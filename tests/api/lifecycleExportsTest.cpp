@@ -1,0 +1,515 @@
+// The camera lifecycle through the exports, against the process's emulated cameras: finding
+// cameras, opening them with and without their HID interface, streaming, the status callback,
+// unplugging and replugging, destroying.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstring>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "api/camera.h"
+#include "api/libraryState.h"
+#include "api/videoDeviceList.h"
+#include "dravix/dravix.h"
+#include "dsp/cameraDsp.h"
+#include "emu/emulatedCamera.h"
+#include "emu/emulatedCameraSet.h"
+#include "emu/testPattern.h"
+#include "log/logger.h"
+#include "logCapture.h"
+#include "tempHome.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using ::testing::Contains;
+using ::testing::ElementsAre;
+using ::testing::Not;
+
+constexpr uint16_t kWidth = 160;
+constexpr uint16_t kHeight = 120;
+constexpr uint8_t kFlipCode = dravix::dspCode(dravix::DspFunction::HvFlip);
+
+// What the status callback received: the counts, and whether the record was zero apart from
+// the count.
+class statusRecorder {
+  public:
+    static int callback(DeviceStatus* status, void* user) {
+        auto* self = static_cast<statusRecorder*>(user);
+        DeviceStatus copy = *status;
+        const uint32_t count = copy.cameraCount;
+        copy.cameraCount = 0;
+        const DeviceStatus zero{};
+        std::lock_guard<std::mutex> lock(self->mutex_);
+        self->counts_.push_back(count);
+        self->zeroed_.push_back(std::memcmp(&copy, &zero, sizeof copy) == 0);
+        self->changed_.notify_all();
+        return 0;
+    }
+
+    // Waits for the `nth` call (from 1); false after the time-out.
+    bool waitForCall(std::size_t nth, std::chrono::milliseconds timeout = 10s) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        return changed_.wait_for(lock, timeout, [&] { return counts_.size() >= nth; });
+    }
+    std::vector<uint32_t> counts() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return counts_;
+    }
+    std::vector<bool> zeroed() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return zeroed_;
+    }
+
+  private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::vector<uint32_t> counts_;
+    std::vector<bool> zeroed_;
+};
+
+// Frames handed to the frame callback, read as the test pattern either way up.
+class frameRecorder {
+  public:
+    static int callback(uint8_t* frame, int32_t length, void* user) {
+        auto* self = static_cast<frameRecorder*>(user);
+        const std::size_t row = kWidth * 2u;
+        std::vector<uint8_t> turned(static_cast<std::size_t>(length));
+        for (std::size_t y = 0; y < kHeight; ++y) {
+            std::memcpy(turned.data() + y * row, frame + (kHeight - 1 - y) * row, row);
+        }
+        std::lock_guard<std::mutex> lock(self->mutex_);
+        self->upright_.push_back(dravix::emu::testPattern::frameNumberOf(frame, kWidth));
+        self->turned_.push_back(dravix::emu::testPattern::frameNumberOf(turned.data(), kWidth));
+        self->arrived_.notify_all();
+        return 0;
+    }
+
+    bool waitForFrames(std::size_t count) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        const std::size_t target = upright_.size() + count;
+        return arrived_.wait_for(lock, 10s, [&] { return upright_.size() >= target; });
+    }
+    std::size_t frames() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return upright_.size();
+    }
+    // True when the last `n` frames carry consecutive numbers read the given way up.
+    bool consecutive(bool upsideDown, std::size_t n = 3) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        const auto& numbers = upsideDown ? turned_ : upright_;
+        if (numbers.size() < n) {
+            return false;
+        }
+        for (std::size_t i = numbers.size() - n + 1; i < numbers.size(); ++i) {
+            if (numbers[i] != numbers[i - 1] + 1) {
+                return false;
+            }
+        }
+        return true;
+    }
+
+  private:
+    std::mutex mutex_;
+    std::condition_variable arrived_;
+    std::vector<uint32_t> upright_;
+    std::vector<uint32_t> turned_;
+};
+
+class lifecycleExportsTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        char version[20];
+        ZEL_CAM_GetApiVersion(version);
+        ZEL_CAM_setLogCallback(&logCapture::onMessage, &log_, ZEL_CAM_LOG_ALL);
+        cameras().configure(0);
+    }
+
+    void TearDown() override {
+        dravix::libraryState::instance().destroyAll();
+        dravix::libraryLog().close();
+        cameras().configure(0);
+    }
+
+    static dravix::emu::emulatedCameraSet& cameras() {
+        return dravix::emu::emulatedCameraSet::instance();
+    }
+
+    // `count` emulated cameras streaming small frames at 60 Hz.
+    static void plugCameras(int count) {
+        cameras().configure(count);
+        for (int n = 1; n <= count; ++n) {
+            cameras().camera(n)->setVideoFormat(kWidth, kHeight, 60);
+        }
+    }
+
+    static dravix::camera& cameraAt(int32_t index) {
+        return *dravix::libraryState::instance().cameraAt(index);
+    }
+
+    // Init and Open of the first camera; its index.
+    int32_t initAndOpen() {
+        int32_t index = 99;
+        uint8_t count = 0;
+        EXPECT_EQ(ZEL_CAM_Init(0, &index, &count), 0);
+        EXPECT_EQ(ZEL_CAM_Open(index), 0);
+        return index;
+    }
+
+    bool logged(const std::string& line) { return countOf(log_.lines(), line) > 0; }
+
+    tempHome home_;
+    logCapture log_;
+    // Members, so that they outlive the cameras, which TearDown destroys.
+    statusRecorder status_;
+    frameRecorder frames_;
+};
+
+TEST_F(lifecycleExportsTest, initNameWithNothingMatchingCreatesAnEmptyCameraInSlot0) {
+    plugCameras(1);
+    int32_t index = 6;
+    uint8_t count = 9;
+    EXPECT_EQ(ZEL_CAM_InitName(15, &index, &count, "NoSuchCamera", 0x20F1, 0x0107), 0);
+    EXPECT_EQ(index, 0);
+    EXPECT_EQ(count, 0);
+    EXPECT_NE(dravix::libraryState::instance().cameraAt(0), nullptr);
+
+    EXPECT_EQ(ZEL_CAM_Open(0), 1);
+    EXPECT_TRUE(log_.waitFor("ERROR no camera accessible with the given index!"));
+}
+
+TEST_F(lifecycleExportsTest, initWithoutAnyVideoDeviceFailsAndUsesTheCallersIndex) {
+    int32_t index = 3;
+    uint8_t count = 5;
+    EXPECT_EQ(ZEL_CAM_InitName(15, &index, &count, "dravix", 0x20F1, 0x0107), 1);
+    EXPECT_EQ(index, 3);
+    EXPECT_NE(dravix::libraryState::instance().cameraAt(3), nullptr);
+    EXPECT_TRUE(log_.waitFor("ERROR you have no video capture hardware\n"));
+    EXPECT_TRUE(log_.waitFor("ERROR ZEL_EU_Init: failed to initialize"));
+
+    // An index outside the table after a failed enumeration creates no camera.
+    index = 40;
+    EXPECT_EQ(ZEL_CAM_InitName(15, &index, &count, "dravix", 0x20F1, 0x0107), 1);
+    EXPECT_EQ(index, 40);
+    EXPECT_TRUE(log_.waitFor("ERROR no device found!"));
+}
+
+TEST_F(lifecycleExportsTest, initWithEveryOpenFlagSetFindsNoSlot) {
+    plugCameras(1);
+    int32_t index = 0;
+    uint8_t count = 0;
+    ASSERT_EQ(ZEL_CAM_Init(0, &index, &count), 0);
+    auto& state = dravix::libraryState::instance();
+    for (std::size_t slot = 0; slot < dravix::videoDeviceList::kSlots; ++slot) {
+        state.deviceList().setOpen(slot);
+    }
+    state.destroyCamera(0);
+
+    EXPECT_EQ(ZEL_CAM_InitName(15, &index, &count, "dravix", 0x20F1, 0x0107), 0);
+    EXPECT_EQ(index, 255);
+    EXPECT_TRUE(state.allSlotsEmpty());
+    EXPECT_TRUE(log_.waitFor("ERROR no device found!"));
+}
+
+TEST_F(lifecycleExportsTest, initKeepsTheCountByteAndInitNameWritesExactlyOne) {
+    plugCameras(2);
+    int32_t index = 0;
+    uint8_t bytes[2] = {77, 0xAB};
+    EXPECT_EQ(ZEL_CAM_Init(0, &index, &bytes[0]), 0);
+    EXPECT_EQ(bytes[0], 77);
+    EXPECT_EQ(ZEL_CAM_InitName(15, &index, &bytes[0], "dravixUVC", 0x20F1, 0x0107), 0);
+    EXPECT_EQ(bytes[0], 2);
+    EXPECT_EQ(bytes[1], 0xAB);
+}
+
+TEST_F(lifecycleExportsTest, nullArgumentsOfInitAreRefused) {
+    int32_t index = 0;
+    uint8_t count = 0;
+    EXPECT_EQ(ZEL_CAM_Init(0, nullptr, &count), 1);
+    EXPECT_EQ(ZEL_CAM_InitName(15, &index, nullptr, "dravix", 0x20F1, 0x0107), 1);
+    EXPECT_EQ(ZEL_CAM_InitName(15, &index, &count, nullptr, 0x20F1, 0x0107), 1);
+    EXPECT_TRUE(dravix::libraryState::instance().allSlotsEmpty());
+    EXPECT_TRUE(log_.waitFor("ERROR main::ZEL_CAM_InitName: NULL POINTER", 2));
+}
+
+TEST_F(lifecycleExportsTest, aSecondMatchNameCountsAnewWhileTheWatcherKeepsTheFirst) {
+    plugCameras(2);
+    int32_t index = 0;
+    uint8_t count = 0;
+    ASSERT_EQ(ZEL_CAM_InitName(15, &index, &count, "dravixUVC", 0x20F1, 0x0107), 0);
+    EXPECT_EQ(count, 2);
+    ASSERT_EQ(ZEL_CAM_Open(index), 0);
+    ASSERT_EQ(ZEL_CAM_StatusCallback(index, &statusRecorder::callback, &status_), 0);
+
+    EXPECT_EQ(ZEL_CAM_InitName(15, &index, &count, "dravixUVC Emulated Camera 2", 0x20F1, 0x0107),
+              0);
+    EXPECT_EQ(count, 1);
+    EXPECT_EQ(index, 1);
+    EXPECT_EQ(dravix::libraryState::instance().deviceList().storedMatchName(), "dravixUVC");
+    // The watcher still counts by the first name: one camera left, where the second name would
+    // count none.
+    cameras().camera(2)->unplug();
+    ASSERT_TRUE(log_.waitFor("INFO camera count changed 1"));
+    EXPECT_EQ(cameraAt(0).cameraCount(), 1);
+}
+
+TEST_F(lifecycleExportsTest, openingAnOpenCameraSaysSoAndOpensItAgain) {
+    plugCameras(1);
+    const int32_t index = initAndOpen();
+    EXPECT_EQ(ZEL_CAM_Open(index), 0);
+    EXPECT_TRUE(log_.waitFor("WARN already open"));
+    EXPECT_TRUE(cameraAt(index).isOpened());
+    EXPECT_TRUE(cameraAt(index).isHidOpen());
+    EXPECT_EQ(countOf(log_.lines(), "WARN already open"), 1u);
+}
+
+TEST_F(lifecycleExportsTest, openBeforeInitRunsInit) {
+    plugCameras(1);
+    EXPECT_EQ(ZEL_CAM_Open(0), 0);
+    EXPECT_TRUE(log_.waitFor("WARN call ZEL_CAM_Init before ZEL_CAM_Open"));
+    EXPECT_TRUE(cameraAt(0).isOpened());
+}
+
+TEST_F(lifecycleExportsTest, withoutItsHidInterfaceTheCameraOpensButCannotStart) {
+    plugCameras(1);
+    int32_t index = 0;
+    uint8_t count = 0;
+    ASSERT_EQ(ZEL_CAM_InitName(15, &index, &count, "dravix", 0x1234, 0x5678), 0);
+    EXPECT_EQ(ZEL_CAM_Open(index), 0);
+    EXPECT_TRUE(cameraAt(index).isOpened());
+    EXPECT_FALSE(cameraAt(index).isHidOpen());
+
+    EXPECT_EQ(ZEL_CAM_StartPic(index, 0, 0), 1);
+    EXPECT_FALSE(cameraAt(index).video().isRunning());
+    EXPECT_TRUE(log_.waitFor("ERROR camera::videoStartCallback failed: hr = 1"));
+    EXPECT_EQ(countOf(log_.lines(), "ERROR camera::open: can't open HID interface"), 2u);
+    EXPECT_EQ(ZEL_CAM_Start(index, 0, nullptr), 1);
+    EXPECT_TRUE(log_.waitFor("ERROR camera::videoStart failed: hr = 1"));
+}
+
+TEST_F(lifecycleExportsTest, startPicFlipsTheStreamAsTheCameraSays) {
+    plugCameras(1);
+    const int32_t index = initAndOpen();
+    ASSERT_EQ(ZEL_CAM_FrameCallback(index, &frameRecorder::callback, &frames_), 0);
+
+    // Each flip byte: the camera's own picture stays upright, so a set vertical flip shows as
+    // frames delivered upside down. A static key (bits 2 and 3) carries the flags two bits up.
+    const std::vector<std::pair<uint8_t, bool>> cases = {
+        {0x00, false}, {0x01, true}, {0x02, false}, {0x04, true}, {0x0B, false}};
+    for (const auto& [flipByte, upsideDown] : cases) {
+        cameras().camera(1)->dsp().setDspBlock(kFlipCode, {flipByte});
+        ASSERT_EQ(ZEL_CAM_StartPic(index, 0, 0), 0);
+        ASSERT_TRUE(frames_.waitForFrames(4));
+        EXPECT_TRUE(frames_.consecutive(upsideDown)) << int(flipByte);
+        EXPECT_EQ(ZEL_CAM_Stop(index), 0);
+    }
+    EXPECT_TRUE(log_.waitFor("VERBOSE DSP settings: detected static flip mirror key set", 2));
+    EXPECT_EQ(ZEL_CAM_Stop(index), 0);  // not running: nothing to stop
+}
+
+TEST_F(lifecycleExportsTest, flipSettersKeepTheVideoPathInStepWithTheCamera) {
+    plugCameras(1);
+    const int32_t index = initAndOpen();
+    ASSERT_EQ(ZEL_CAM_FrameCallback(index, &frameRecorder::callback, &frames_), 0);
+    ASSERT_EQ(ZEL_CAM_StartPic(index, 0, 0), 0);
+
+    // The camera turns its own picture and the video path turns it back.
+    ASSERT_EQ(cameraAt(index).setHvFlip(1, 1), 0);
+    EXPECT_EQ(cameras().camera(1)->dsp().dspBlock(kFlipCode), std::vector<uint8_t>{0x03});
+    ASSERT_TRUE(frames_.waitForFrames(6));
+    EXPECT_TRUE(frames_.consecutive(false));
+
+    ASSERT_EQ(cameraAt(index).setHvFlipByte(0x02), 0);
+    ASSERT_TRUE(frames_.waitForFrames(6));
+    EXPECT_TRUE(frames_.consecutive(false));
+
+    // A write the camera refuses leaves the video path as it was.
+    cameras().camera(1)->setCommandHandler(dravix::cameraDsp::kCmdDspSet,
+                                           [](const dravix::emu::commandPayload&) {
+                                               dravix::emu::commandReply refused;
+                                               refused.status = 3;
+                                               return refused;
+                                           });
+    EXPECT_EQ(cameraAt(index).setHvFlipByte(0x01), 1);
+    ASSERT_TRUE(frames_.waitForFrames(6));
+    EXPECT_TRUE(frames_.consecutive(false));
+}
+
+TEST_F(lifecycleExportsTest, statusCallbackTellsTheCameraTheApplicationIsThere) {
+    plugCameras(1);
+    int32_t index = 0;
+    uint8_t count = 0;
+    ASSERT_EQ(ZEL_CAM_Init(0, &index, &count), 0);
+    // Not open yet: stored without a command.
+    EXPECT_EQ(ZEL_CAM_StatusCallback(index, &statusRecorder::callback, &status_), 0);
+    EXPECT_TRUE(cameras().camera(1)->appStates().empty());
+
+    // The first pass of the watcher reports the count.
+    ASSERT_EQ(ZEL_CAM_Open(index), 0);
+    ASSERT_TRUE(status_.waitForCall(1));
+    EXPECT_EQ(status_.counts().front(), 1u);
+
+    EXPECT_EQ(ZEL_CAM_StatusCallback(index, &statusRecorder::callback, &status_), 0);
+    EXPECT_THAT(cameras().camera(1)->appStates(), ElementsAre(0));
+    cameras().camera(1)->queueReplyStatus(3);
+    EXPECT_EQ(ZEL_CAM_StatusCallback(index, nullptr, nullptr), 0);
+    EXPECT_TRUE(log_.waitFor("ERROR camera::setAppState: HID communication\n"));
+
+    EXPECT_EQ(ZEL_CAM_StatusCallback(12, nullptr, nullptr), 1);
+    EXPECT_TRUE(log_.waitFor("ERROR main::ZEL_CAM_StatusCallback: CAMERA NOT INITIALIZED"));
+}
+
+TEST_F(lifecycleExportsTest, interruptReportsReachTheInterruptThread) {
+    plugCameras(1);
+    const int32_t index = initAndOpen();
+    std::array<uint8_t, 60> data{};
+    data[0] = 2;
+    cameras().camera(1)->injectInterrupt(1, data);
+    // The thread takes the report on its own time; poll its count.
+    const auto deadline = std::chrono::steady_clock::now() + 10s;
+    while (cameraAt(index).interruptReportsTaken() == 0 &&
+           std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(1ms);
+    }
+    EXPECT_GE(cameraAt(index).interruptReportsTaken(), 1u);
+    EXPECT_EQ(ZEL_CAM_Close(index), 0);
+    EXPECT_FALSE(cameraAt(index).isOpened());
+    EXPECT_FALSE(cameraAt(index).isHidOpen());
+}
+
+TEST_F(lifecycleExportsTest, unplugStopsTheStreamAndReplugReopensWithoutRestarting) {
+    plugCameras(1);
+    const int32_t index = initAndOpen();
+    ASSERT_EQ(ZEL_CAM_StatusCallback(index, &statusRecorder::callback, &status_), 0);
+    ASSERT_EQ(ZEL_CAM_FrameCallback(index, &frameRecorder::callback, &frames_), 0);
+    ASSERT_TRUE(status_.waitForCall(1));
+    ASSERT_EQ(ZEL_CAM_StartPic(index, 0, 0), 0);
+    ASSERT_TRUE(frames_.waitForFrames(3));
+
+    cameras().camera(1)->unplug();
+    ASSERT_TRUE(status_.waitForCall(2));
+    EXPECT_EQ(status_.counts()[1], 0u);
+    EXPECT_TRUE(status_.zeroed()[1]);
+    EXPECT_TRUE(log_.waitFor("INFO camera count changed 0"));
+    EXPECT_FALSE(cameraAt(index).video().isRunning());
+    EXPECT_FALSE(cameraAt(index).isHidOpen());
+    const std::size_t framesWhenLost = frames_.frames();
+
+    cameras().camera(1)->replug();
+    ASSERT_TRUE(status_.waitForCall(3));
+    EXPECT_EQ(status_.counts()[2], 1u);
+    EXPECT_TRUE(cameraAt(index).isOpened());
+    EXPECT_TRUE(cameraAt(index).isHidOpen());
+    EXPECT_FALSE(cameraAt(index).video().isRunning());
+    EXPECT_EQ(frames_.frames(), framesWhenLost);
+
+    ASSERT_EQ(ZEL_CAM_StartPic(index, 0, 0), 0);
+    EXPECT_TRUE(frames_.waitForFrames(3));
+}
+
+TEST_F(lifecycleExportsTest, aStatusCallbackMayCloseTheCameraItReportsOn) {
+    plugCameras(1);
+    const int32_t index = initAndOpen();
+    static std::atomic<int> closes{0};
+    closes = 0;
+    auto closeWhenLost = [](DeviceStatus* status, void*) -> int {
+        if (status->cameraCount == 0) {
+            closes += ZEL_CAM_Close(0) == 0 ? 1 : 0;
+        }
+        return 0;
+    };
+    ASSERT_EQ(ZEL_CAM_StatusCallback(index, closeWhenLost, nullptr), 0);
+    cameras().camera(1)->unplug();
+    ASSERT_TRUE(log_.waitFor("INFO camera count changed 0"));
+    EXPECT_EQ(ZEL_CAM_Destroy(static_cast<uint8_t>(index)), 0);
+    EXPECT_EQ(closes, 1);
+}
+
+TEST_F(lifecycleExportsTest, initOnTheSlotOfALostCameraReplacesIt) {
+    plugCameras(1);
+    const int32_t index = initAndOpen();
+    ASSERT_EQ(ZEL_CAM_FrameCallback(index, &frameRecorder::callback, &frames_), 0);
+    ASSERT_EQ(ZEL_CAM_StartPic(index, 0, 0), 0);
+    cameras().camera(1)->unplug();
+    ASSERT_TRUE(log_.waitFor("INFO camera count changed 0"));
+    cameras().camera(1)->replug();
+
+    // The watcher forgot slot 0, so Init picks it again and the lost camera goes first.
+    int32_t again = 7;
+    uint8_t count = 0;
+    EXPECT_EQ(ZEL_CAM_Init(0, &again, &count), 0);
+    EXPECT_EQ(again, 0);
+    EXPECT_FALSE(cameraAt(0).isOpened());
+    EXPECT_EQ(ZEL_CAM_Open(0), 0);
+}
+
+TEST_F(lifecycleExportsTest, destroyingAStreamingCameraStopsItAndEndsTheLog) {
+    plugCameras(1);
+    const int32_t index = initAndOpen();
+    ASSERT_EQ(ZEL_CAM_FrameCallback(index, &frameRecorder::callback, &frames_), 0);
+    ASSERT_EQ(ZEL_CAM_StartPic(index, 0, 0), 0);
+    ASSERT_TRUE(frames_.waitForFrames(2));
+    EXPECT_EQ(ZEL_CAM_Destroy(static_cast<uint8_t>(index)), 0);
+    EXPECT_TRUE(dravix::libraryState::instance().allSlotsEmpty());
+    EXPECT_FALSE(dravix::libraryState::instance().hasDeviceList());
+    EXPECT_FALSE(dravix::libraryLog().isOpen());
+    EXPECT_THAT(log_.lines(), Contains("INFO Session stopped"));
+}
+
+TEST_F(lifecycleExportsTest, destroyBeyondTheTableExaminesSlot9AndStillEndsTheLog) {
+    EXPECT_EQ(ZEL_CAM_Destroy(12), 1);
+    EXPECT_FALSE(dravix::libraryLog().isOpen());
+    const auto lines = log_.lines();
+    EXPECT_THAT(lines, Contains("ERROR main::ZEL_CAM_Destroy: DEVICE NOT FOUND"));
+    EXPECT_THAT(lines, Contains("ERROR main::ZEL_CAM_Destroy: CAMERA NOT INITIALIZED"));
+    EXPECT_THAT(lines, Contains("INFO Session stopped"));
+}
+
+// Unplug and replug a streaming camera again and again while another client thread reads DSP
+// functions: every cycle is reported, no thread is left behind and nothing crashes or hangs.
+TEST_F(lifecycleExportsTest, soakOfUnplugAndReplugWhileStreamingAndReadingDsp) {
+    plugCameras(1);
+    const int32_t index = initAndOpen();
+    ASSERT_EQ(ZEL_CAM_StatusCallback(index, &statusRecorder::callback, &status_), 0);
+    ASSERT_EQ(ZEL_CAM_FrameCallback(index, &frameRecorder::callback, &frames_), 0);
+    ASSERT_TRUE(status_.waitForCall(1));
+
+    std::atomic<bool> reading{true};
+    std::atomic<int> reads{0};
+    std::thread reader([&] {
+        dravix::camera& cam = cameraAt(index);
+        uint8_t block[37];
+        while (reading) {
+            cam.getDspFunction(dravix::dspCode(dravix::DspFunction::Gamma0), block, sizeof block);
+            ++reads;
+        }
+    });
+
+    constexpr int kCycles = 100;
+    std::size_t calls = 1;
+    for (int cycle = 0; cycle < kCycles; ++cycle) {
+        ASSERT_EQ(ZEL_CAM_StartPic(index, 0, 0), 0) << cycle;
+        ASSERT_TRUE(frames_.waitForFrames(1)) << cycle;
+        cameras().camera(1)->unplug();
+        ASSERT_TRUE(status_.waitForCall(++calls)) << cycle;
+        cameras().camera(1)->replug();
+        ASSERT_TRUE(status_.waitForCall(++calls)) << cycle;
+    }
+    reading = false;
+    reader.join();
+
+    const auto counts = status_.counts();
+    for (std::size_t i = 1; i < counts.size(); ++i) {
+        EXPECT_EQ(counts[i], i % 2 == 0 ? 1u : 0u) << i;
+    }
+    EXPECT_GT(reads, 0);
+    EXPECT_TRUE(cameraAt(index).isHidOpen());
+    EXPECT_EQ(ZEL_CAM_Destroy(static_cast<uint8_t>(index)), 0);
+}
+
+}  // namespace
