@@ -1,0 +1,144 @@
+// The camera's interrupt thread: reports from the emulated camera's HID channel through the
+// one-report mailbox to the handler.
+#include "device/interruptThread.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "device/fx3Hid.h"
+#include "emu/emulatedCamera.h"
+#include "emu/emulatedCameraSet.h"
+#include "fileLog.h"
+
+namespace dravix {
+namespace {
+
+using namespace std::chrono_literals;
+
+class interruptThreadTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(hid_.open(emu::emulatedCamera::kVendorId, emu::emulatedCamera::kProductId));
+        interrupts_.setHandler([this](const interruptThread::data& report) {
+            std::unique_lock<std::mutex> lock(mutex_);
+            markers_.push_back(report[0]);
+            changed_.notify_all();
+            changed_.wait(lock, [this] { return !held_; });
+            ++returned_;
+        });
+        interrupts_.start(hid_);
+    }
+
+    void TearDown() override {
+        release();
+        interrupts_.stop();
+        hid_.close();
+    }
+
+    // An interrupt report of `type` whose first data byte is `marker`.
+    void inject(uint8_t type, uint8_t marker) {
+        std::array<uint8_t, fx3Hid::kInterruptDataSize> data{};
+        data[0] = marker;
+        cameras_.camera(1)->injectInterrupt(type, data);
+    }
+
+    bool waitForMarkers(std::size_t count) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        return changed_.wait_for(lock, 10s, [&] { return markers_.size() >= count; });
+    }
+    std::vector<uint8_t> markers() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return markers_;
+    }
+    // While held, the handler does not return.
+    void hold() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        held_ = true;
+    }
+    void release() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        held_ = false;
+        changed_.notify_all();
+    }
+    // The thread took `count` reports from the mailbox in all.
+    bool waitForTaken(uint64_t count) {
+        const auto deadline = std::chrono::steady_clock::now() + 10s;
+        while (interrupts_.reportsTaken() < count) {
+            if (std::chrono::steady_clock::now() > deadline) {
+                return false;
+            }
+            std::this_thread::sleep_for(1ms);
+        }
+        return true;
+    }
+
+    test::fileLog log_{"dravix-interrupts"};
+    emu::emulatedCameraSet cameras_{1};
+    fx3Hid hid_{log_.log(), cameras_.hidBackend()};
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::vector<uint8_t> markers_;
+    bool held_ = false;
+    int returned_ = 0;
+    interruptThread interrupts_;
+};
+
+TEST_F(interruptThreadTest, onlyStatusInterruptsReachTheHandlerWithTheirData) {
+    inject(2, 0xEE);
+    ASSERT_TRUE(waitForTaken(1));
+    inject(1, 0x11);
+    ASSERT_TRUE(waitForMarkers(1));
+    EXPECT_EQ(markers(), std::vector<uint8_t>{0x11});
+}
+
+TEST_F(interruptThreadTest, aReportArrivingWhileOneIsHandledReplacesTheWaitingOne) {
+    hold();
+    inject(1, 1);
+    ASSERT_TRUE(waitForMarkers(1));
+    inject(1, 2);
+    inject(1, 3);
+    // Both reached the mailbox while the handler was busy; only the newer one is kept.
+    const auto deadline = std::chrono::steady_clock::now() + 10s;
+    while (hid_.rxReport()[2] != 3 && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(1ms);
+    }
+    release();
+    ASSERT_TRUE(waitForMarkers(2));
+    EXPECT_EQ(markers(), (std::vector<uint8_t>{1, 3}));
+}
+
+TEST_F(interruptThreadTest, aRestartedThreadHandsOnlyNewReports) {
+    inject(1, 1);
+    ASSERT_TRUE(waitForMarkers(1));
+    interrupts_.stop();
+    EXPECT_FALSE(interrupts_.isRunning());
+    interrupts_.start(hid_);
+    inject(1, 2);
+    ASSERT_TRUE(waitForMarkers(2));
+    EXPECT_EQ(markers(), (std::vector<uint8_t>{1, 2}));
+}
+
+TEST_F(interruptThreadTest, stopWaitsForTheReportBeingHandled) {
+    hold();
+    inject(1, 7);
+    ASSERT_TRUE(waitForMarkers(1));
+    std::thread releaser([this] {
+        std::this_thread::sleep_for(20ms);
+        release();
+    });
+    interrupts_.stop();
+    EXPECT_FALSE(interrupts_.isRunning());
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        EXPECT_EQ(returned_, 1);  // stop returned only after the handler did
+    }
+    releaser.join();
+}
+
+}  // namespace
+}  // namespace dravix
