@@ -21,9 +21,18 @@ camera::~camera() {
     close();
 }
 
+// The watcher starts outside the lock: a watcher thread that is ending may still be in a status
+// callback that waits for the lock.
 int camera::open(const std::string& moniker) {
-    std::lock_guard<std::mutex> lock(lifecycleMutex_);
-    return openLocked(moniker);
+    int result = 0;
+    {
+        std::lock_guard<std::mutex> lock(lifecycleMutex_);
+        result = openLocked(moniker);
+    }
+    if (result == 0) {
+        watcher_.start();
+    }
+    return result;
 }
 
 int camera::openLocked(const std::string& moniker) {
@@ -40,7 +49,6 @@ int camera::openLocked(const std::string& moniker) {
     }
     if (result == 0) {
         opened_ = true;
-        watcher_.start();
     }
     return result;
 }
@@ -74,9 +82,17 @@ void camera::openHid() {
     setHid(hid_);
 }
 
+// The stream stops first, before any lock is taken or thread joined: its frame callback may be
+// closing the camera too. From inside that callback the watcher is only asked to end, because
+// the watcher may be waiting for this very callback to return.
 int camera::close() {
+    video_->stopVideo();
     opened_ = false;
-    watcher_.stop();
+    if (video_->isDeliveryThread()) {
+        watcher_.requestStop();
+    } else {
+        watcher_.stop();
+    }
     std::lock_guard<std::mutex> lock(lifecycleMutex_);
     opened_ = false;  // a reopen by the watcher may have set it again meanwhile
     moniker_.clear();
@@ -85,7 +101,8 @@ int camera::close() {
 }
 
 // The interrupt thread ends before the channel it uses is closed. The DSP part drops the
-// channel first, so no new command starts on it; one in progress fails at the close.
+// channel first, so no new command starts on it; one in progress fails at the close. The stream
+// was stopped before the lock was taken; this stops one that a callback started meanwhile.
 void camera::closeInterfaces() {
     interrupts_.stop();
     if (hid_ != nullptr) {
@@ -100,8 +117,14 @@ void camera::closeInterfaces() {
 }
 
 void camera::onDeviceLost() {
+    video_->stopVideo();  // without the lock, as in close()
     std::lock_guard<std::mutex> lock(lifecycleMutex_);
     closeInterfaces();
+}
+
+bool camera::isOwnThread() const {
+    return watcher_.isCurrentThread() || interrupts_.isCurrentThread() ||
+           video_->isDeliveryThread();
 }
 
 int camera::onDeviceReturned() {

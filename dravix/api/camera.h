@@ -65,6 +65,9 @@ class camera : public cameraDsp, private deviceWatcher::client {
     uint8_t setAppState(uint8_t state);
 
     fx3UvcVid& video() { return *video_; }
+    // True on one of the camera's own threads (its callbacks run there), where the camera must
+    // not be destroyed.
+    bool isOwnThread() const;
     bool isOpened() const { return opened_; }
     bool isHidOpen() const { return hidOpen_; }
     uint8_t cameraCount() const { return watcher_.cameraCount(); }
@@ -77,7 +80,7 @@ class camera : public cameraDsp, private deviceWatcher::client {
     int onDeviceReturned() override;
     void onCountChanged(uint8_t count, bool lost) override;
 
-    // open() with lifecycleMutex_ held.
+    // open() with lifecycleMutex_ held, without starting the watcher.
     int openLocked(const std::string& moniker);
     int openVideo();
     void openHid();

@@ -11,17 +11,19 @@ deviceWatcher::deviceWatcher(videoDeviceList& devices, logger& log, client& owne
 
 deviceWatcher::~deviceWatcher() {
     stop();
-    if (thread_.joinable()) {
-        thread_.join();  // asked to stop from its own thread earlier
-    }
 }
 
 void deviceWatcher::start() {
-    if (isRunning() || std::this_thread::get_id() == thread_.get_id()) {
+    if (isCurrentThread()) {
+        running_ = true;
         return;
     }
+    std::lock_guard<std::mutex> lock(joinMutex_);
     if (thread_.joinable()) {
-        thread_.join();  // stopped from inside, ended already or about to
+        if (running_) {
+            return;
+        }
+        thread_.join();  // asked to stop without waiting; ended or about to
     }
     wake_.reset();
     running_ = true;
@@ -29,21 +31,33 @@ void deviceWatcher::start() {
 }
 
 void deviceWatcher::stop() {
-    running_ = false;
-    wake_.set();
-    if (thread_.joinable() && std::this_thread::get_id() != thread_.get_id()) {
+    requestStop();
+    if (isCurrentThread()) {
+        return;
+    }
+    std::lock_guard<std::mutex> lock(joinMutex_);
+    if (thread_.joinable()) {
         thread_.join();
     }
 }
 
+void deviceWatcher::requestStop() {
+    running_ = false;
+    wake_.set();
+}
+
 void deviceWatcher::run() {
+    threadId_ = std::this_thread::get_id();
     uint8_t last = kNoCount;
     bool firstPass = true;
     while (running_) {
         pass(last, firstPass);
         firstPass = false;
-        wake_.waitFor(kPeriod);
+        if (wake_.waitFor(kPeriod)) {
+            wake_.reset();  // a stop request (seen below), or one that start() cancelled
+        }
     }
+    threadId_ = std::thread::id();  // ids are reused by later threads
 }
 
 void deviceWatcher::pass(uint8_t& last, bool firstPass) {

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <mutex>
 #include <thread>
 
 #include "api/videoDeviceList.h"
@@ -39,12 +40,17 @@ class deviceWatcher {
     deviceWatcher(const deviceWatcher&) = delete;
     deviceWatcher& operator=(const deviceWatcher&) = delete;
 
-    // Starts the thread unless it runs.
+    // Starts the thread unless it runs. On the watcher's own thread (a status callback that
+    // closed and opens the camera again) it only cancels an earlier request to stop.
     void start();
-    // Ends the thread and waits for it, at most one pass. From the watcher's own thread (a
-    // status callback that closes the camera) it only asks: the thread ends after the pass.
+    // Ends the thread and waits for it, at most one pass. On the watcher's own thread it only
+    // asks, as requestStop() does.
     void stop();
-    bool isRunning() const { return thread_.joinable() && running_; }
+    // Asks the thread to end after its pass, without waiting; the next start() or the
+    // destructor joins it.
+    void requestStop();
+    bool isRunning() const { return running_; }
+    bool isCurrentThread() const { return std::this_thread::get_id() == threadId_.load(); }
     // The count of the last enumeration.
     uint8_t cameraCount() const { return cameraCount_; }
     // The result of the last reopen; 0 before any.
@@ -59,7 +65,9 @@ class deviceWatcher {
     videoDeviceList& devices_;
     logger& log_;
     client& owner_;
+    std::mutex joinMutex_;  // one thread joins
     std::thread thread_;
+    std::atomic<std::thread::id> threadId_{};
     std::atomic<bool> running_{false};
     manualResetEvent wake_;
     std::atomic<uint8_t> cameraCount_{0};

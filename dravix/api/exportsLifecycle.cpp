@@ -45,7 +45,12 @@ int32_t initCamera(int32_t& index, uint8_t& count, const char* matchName, uint16
         libraryLog().error("no device found!");
         return result;
     }
-    state.installCamera(slot, std::make_unique<camera>(libraryLog(), devices, vendorId, productId));
+    if (state.installCamera(slot, std::make_unique<camera>(libraryLog(), devices, vendorId,
+                                                           productId)) == nullptr) {
+        libraryLog().error("main::ZEL_CAM_Init: the camera in slot %d calls from its own thread",
+                           slot);
+        return kResultFailure;
+    }
     return result;
 }
 
@@ -181,8 +186,10 @@ int32_t ZEL_CAM_Destroy(uint8_t index) {
     if (state.cameraAt(examined) == nullptr) {
         reportCameraNotInitialized(__func__);
         result = kResultFailure;
-    } else if (result == kResultSuccess) {
-        state.destroyCamera(examined);
+    } else if (result == kResultSuccess && !state.destroyCamera(examined)) {
+        // From inside one of the camera's callbacks: refused as a whole, the log goes on.
+        libraryLog().error("main::%s: not from a callback of the camera itself", __func__);
+        return kResultFailure;
     }
     state.releaseDeviceListIfUnused();
     state.closeLog();

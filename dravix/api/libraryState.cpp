@@ -44,21 +44,29 @@ camera* libraryState::cameraAt(int32_t index) const {
 }
 
 camera* libraryState::installCamera(int32_t index, std::unique_ptr<camera> cam) {
-    if (!isValidIndex(index)) {
+    // The old camera ends before the new one takes its place.
+    if (!isValidIndex(index) || !destroyCamera(index)) {
         return nullptr;
     }
-    destroyCamera(index);  // the old camera ends before the new one takes its place
     camera* installed = cam.release();
     cameraTable_[static_cast<std::size_t>(index)] = installed;
     return installed;
 }
 
 // The slot is emptied before the camera goes. Its destruction joins the camera's threads, so a
-// callback on one of them that still found the camera in the slot is finished first.
-void libraryState::destroyCamera(int32_t index) {
-    if (isValidIndex(index)) {
-        delete cameraTable_[static_cast<std::size_t>(index)].exchange(nullptr);
+// callback on one of them that still found the camera in the slot is finished first. On one of
+// those threads the camera stays: nothing could join the thread that destroys it.
+bool libraryState::destroyCamera(int32_t index) {
+    if (!isValidIndex(index)) {
+        return true;
     }
+    auto& slot = cameraTable_[static_cast<std::size_t>(index)];
+    const camera* cam = slot.load();
+    if (cam != nullptr && cam->isOwnThread()) {
+        return false;
+    }
+    delete slot.exchange(nullptr);
+    return true;
 }
 
 void libraryState::destroyAll() {

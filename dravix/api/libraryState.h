@@ -28,10 +28,12 @@ class libraryState {
     // The camera in slot `index`; null for an empty slot or an index outside the table.
     camera* cameraAt(int32_t index) const;
     // Puts `cam` into slot `index`; a camera the slot held is destroyed first (its stream
-    // stopped, its threads ended). Returns the camera now in the slot.
+    // stopped, its threads ended). Returns the camera now in the slot, or null when the slot's
+    // camera can't be destroyed.
     camera* installCamera(int32_t index, std::unique_ptr<camera> cam);
-    // Destroys the camera of slot `index`, if any, and empties the slot.
-    void destroyCamera(int32_t index);
+    // Destroys the camera of slot `index`, if any, and empties the slot. False (and nothing
+    // changes) when called on one of that camera's own threads, from inside its callbacks.
+    bool destroyCamera(int32_t index);
     // Destroys every camera and the device list.
     void destroyAll();
     bool allSlotsEmpty() const;

@@ -13,22 +13,29 @@ void interruptThread::setHandler(handler onReport) {
 }
 
 void interruptThread::start(fx3Hid& hid) {
-    if (thread_.joinable()) {
-        return;
+    if (isCurrentThread()) {
+        interruptRunning_ = true;
+    } else if (!interruptRunning_) {
+        if (thread_.joinable()) {
+            thread_.join();  // asked to stop from inside; ended or about to
+        }
+        interruptEvent_.reset();  // a stop leaves it set
+        {
+            std::lock_guard<std::mutex> lock(mailboxMutex_);
+            fresh_ = false;  // a report of the previous run is not handed on
+        }
+        interruptRunning_ = true;
+        thread_ = std::thread(&interruptThread::run, this);
     }
-    interruptEvent_.reset();  // a stop leaves it set
-    interruptRunning_ = true;
-    thread_ = std::thread(&interruptThread::run, this);
     hid.setInterruptCallback(&interruptThread::onHidInterrupt, this);
 }
 
 void interruptThread::stop() {
-    if (!thread_.joinable()) {
-        return;
-    }
     interruptRunning_ = false;
     interruptEvent_.set();
-    thread_.join();
+    if (!isCurrentThread() && thread_.joinable()) {
+        thread_.join();
+    }
 }
 
 void interruptThread::onHidInterrupt(uint8_t type, const uint8_t* data, void* context) {
@@ -37,31 +44,41 @@ void interruptThread::onHidInterrupt(uint8_t type, const uint8_t* data, void* co
         std::lock_guard<std::mutex> lock(self->mailboxMutex_);
         self->interruptType_ = type;
         std::copy_n(data, self->interruptData_.size(), self->interruptData_.begin());
+        self->fresh_ = true;
     }
     self->interruptEvent_.set();
 }
 
 void interruptThread::run() {
+    threadId_ = std::this_thread::get_id();
     uint8_t type = 0;
     data report{};
-    while (take(type, report)) {
-        if (type == kStatusInterrupt && handler_) {
+    bool taken = false;
+    while (take(type, report, taken)) {
+        if (taken && type == kStatusInterrupt && handler_) {
             handler_(report);
         }
     }
+    threadId_ = std::thread::id();  // ids are reused by later threads
 }
 
-bool interruptThread::take(uint8_t& type, data& report) {
+bool interruptThread::take(uint8_t& type, data& report, bool& taken) {
     interruptEvent_.wait();
     // Reset before reading, so that a report arriving meanwhile is taken in the next pass.
     interruptEvent_.reset();
     if (!interruptRunning_) {
         return false;
     }
+    // A report that arrived between the reset and the lock was taken in this pass already; the
+    // event it set wakes the next pass with nothing new.
     std::lock_guard<std::mutex> lock(mailboxMutex_);
-    type = interruptType_;
-    report = interruptData_;
-    ++reportsTaken_;
+    taken = fresh_;
+    if (fresh_) {
+        type = interruptType_;
+        report = interruptData_;
+        fresh_ = false;
+        ++reportsTaken_;
+    }
     return true;
 }
 

@@ -31,11 +31,15 @@ class interruptThread {
 
     // The handler for later reports; set it before start().
     void setHandler(handler onReport);
-    bool isRunning() const { return thread_.joinable(); }
-    // Starts the thread and then installs onHidInterrupt in `hid`; no effect while running.
+    bool isRunning() const { return interruptRunning_; }
+    bool isCurrentThread() const { return std::this_thread::get_id() == threadId_.load(); }
+    // Starts the thread unless it runs, and installs onHidInterrupt in `hid`. On the thread
+    // itself (a handler's callback that closed and opens the camera again) it only cancels the
+    // stop.
     void start(fx3Hid& hid);
     // Ends the thread and waits for it; a report being handled is finished first. Must run before
-    // the channel the handler uses is destroyed.
+    // the channel the handler uses is destroyed. On the thread itself it only asks; the next
+    // start() or the destructor joins it.
     void stop();
 
     // The InterruptCallback installed in the channel; `context` is the interruptThread.
@@ -46,18 +50,21 @@ class interruptThread {
 
   private:
     void run();
-    // Takes the mailbox's report; false when the thread is to end.
-    bool take(uint8_t& type, data& report);
+    // Waits for the event and takes the mailbox's report if it holds a new one (`taken`); false
+    // when the thread is to end.
+    bool take(uint8_t& type, data& report, bool& taken);
 
     manualResetEvent interruptEvent_;
     std::mutex mailboxMutex_;
     uint8_t interruptType_ = 0;
     data interruptData_{};
+    bool fresh_ = false;  // the mailbox holds a report not taken yet
 
     handler handler_;
     std::atomic<bool> interruptRunning_{false};
     std::atomic<uint64_t> reportsTaken_{0};
     std::thread thread_;
+    std::atomic<std::thread::id> threadId_{};
 };
 
 }  // namespace dravix

@@ -1,6 +1,7 @@
 #include "video/fx3UvcVid.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 
 #include "video/colorConverter.h"
@@ -11,10 +12,7 @@ namespace dravix {
 fx3UvcVid::fx3UvcVid(logger& log, platform::videoBackend& video) : log_(log), video_(video) {}
 
 fx3UvcVid::~fx3UvcVid() {
-    stopVideo();
-    if (deliveryThread_.joinable()) {
-        deliveryThread_.join();  // a thread that a frame callback stopped from inside
-    }
+    stopVideo();  // joins a delivery thread that a frame callback stopped from inside, too
     releaseDeviceFilter();
 }
 
@@ -45,52 +43,64 @@ int fx3UvcVid::initVideo(void* window) {
     return 0;
 }
 
-// The capture steps of a start, each with its own message: open the device, ask for YUY2, set
-// up the buffers (where a device in use fails), learn the frame size, run.
 int fx3UvcVid::startVideo() {
     std::unique_lock<std::mutex> stream(streamMutex_);
-    streamIdle_.wait(stream, [this] { return !stopping_; });
+    if (isDeliveryThread()) {
+        // Another thread joining this one, or a stream this callback stopped: a new stream
+        // needs a new delivery thread, which this one cannot wait for.
+        if (stopping_ || !deliveryRun_) {
+            log_.error("fx3UvcVid::startVideo: not from a frame callback of a stopped stream");
+            return -EBUSY;
+        }
+    } else {
+        streamIdle_.wait(stream, [this] { return !stopping_; });
+        joinDeliveryThread(stream);
+    }
     int result = 0;
     if (moniker_.empty()) {
         log_.error("fx3UvcVid::startVideo moniker is NULL");
         result = -1;
     } else if (capture_ == nullptr) {
-        capture_ = video_.bind(moniker_, result);
-        if (capture_ == nullptr) {
-            log_.error("fx3UvcVid::startVideo bind to object (error: %d)", result);
-        } else if ((result = capture_->requestYuy2()) != 0) {
-            log_.error("fx3UvcVid::startVideo couldn't set media type (error: %d)", result);
-            capture_.reset();
-        } else if ((result = capture_->connect()) != 0) {
-            log_.error(
-                "fx3UvcVid::startVideo couldn't render video capture stream. The device may "
-                "already be in use (error: %d)",
-                result);
-            capture_.reset();
-        } else {
-            uint16_t width = 0;
-            uint16_t height = 0;
-            if ((result = capture_->connectedFormat(width, height)) != 0) {
-                log_.error("fx3UvcVid::startVideo couldn't get connected media type (error: %d)",
-                           result);
-                capture_.reset();
-            } else {
-                allocateFrameBuffers(width, height);
-                // A stream that does not run is not reported as running.
-                if ((result = capture_->run(*this)) != 0) {
-                    log_.error("fx3UvcVid::startVideo cannot run preview graph (error: %d)",
-                               result);
-                    capture_->stop();
-                    capture_.reset();
-                } else {
-                    running_ = true;
-                }
-            }
-        }
+        result = startCapture();
     }
     computeScale();
     std::lock_guard<std::mutex> api(apiMutex_);
     prepareDrawing();
+    return result;
+}
+
+// The capture steps of a start, each with its own message: open the device, ask for YUY2, set
+// up the buffers (where a device in use fails), learn the frame size, run. Called with
+// streamMutex_ held.
+int fx3UvcVid::startCapture() {
+    int result = 0;
+    capture_ = video_.bind(moniker_, result);
+    if (capture_ == nullptr) {
+        log_.error("fx3UvcVid::startVideo bind to object (error: %d)", result);
+        return result;
+    }
+    uint16_t width = 0;
+    uint16_t height = 0;
+    if ((result = capture_->requestYuy2()) != 0) {
+        log_.error("fx3UvcVid::startVideo couldn't set media type (error: %d)", result);
+    } else if ((result = capture_->connect()) != 0) {
+        log_.error(
+            "fx3UvcVid::startVideo couldn't render video capture stream. The device may "
+            "already be in use (error: %d)",
+            result);
+    } else if ((result = capture_->connectedFormat(width, height)) != 0) {
+        log_.error("fx3UvcVid::startVideo couldn't get connected media type (error: %d)", result);
+    } else {
+        allocateFrameBuffers(width, height);
+        // A stream that does not run is not reported as running.
+        if ((result = capture_->run(*this)) == 0) {
+            running_ = true;
+            return 0;
+        }
+        log_.error("fx3UvcVid::startVideo cannot run preview graph (error: %d)", result);
+        capture_->stop();
+    }
+    capture_.reset();
     return result;
 }
 
@@ -99,28 +109,38 @@ int fx3UvcVid::startVideo() {
 // callback that stops the stream while another thread stops it does not deadlock.
 int fx3UvcVid::stopVideo() {
     std::unique_lock<std::mutex> stream(streamMutex_);
-    if (std::this_thread::get_id() == deliveryThreadId_.load()) {
+    if (isDeliveryThread()) {
         // From inside a frame callback: the delivery thread ends when the call returns. The
-        // frame buffers stay, because the callback still reads one; the next start replaces them.
+        // frame buffers stay, because the callback still reads one; whoever joins the thread
+        // next releases them.
         return running_ ? endCapture() : 0;
     }
     streamIdle_.wait(stream, [this] { return !stopping_; });
-    if (!running_) {
-        return 0;
+    const int result = running_ ? endCapture() : 0;
+    joinDeliveryThread(stream);
+    return result;
+}
+
+bool fx3UvcVid::isDeliveryThread() const {
+    return std::this_thread::get_id() == deliveryThreadId_.load();
+}
+
+// Joins a delivery thread told to end (by a stop here or from inside its callback) and then
+// releases the frame buffers it read. The join runs without the stream lock: the callback may
+// still call in. Called with streamMutex_ held, never on the delivery thread.
+void fx3UvcVid::joinDeliveryThread(std::unique_lock<std::mutex>& stream) {
+    if (!deliveryThread_.joinable()) {
+        return;
     }
-    const int result = endCapture();
     stopping_ = true;
     std::thread delivery = std::move(deliveryThread_);
     stream.unlock();
-    if (delivery.joinable()) {
-        delivery.join();
-    }
+    delivery.join();
     stream.lock();
     frameEvent_.reset();
     releaseFrameBuffers();
     stopping_ = false;
     streamIdle_.notify_all();
-    return result;
 }
 
 // Stops the capture (its streaming thread has ended when this returns) and tells the delivery
@@ -187,10 +207,8 @@ void fx3UvcVid::onFrame(const uint8_t* data, std::size_t length) {
     frameEvent_.set();
 }
 
+// Every start and stop joined the previous stream's delivery thread, so none is left here.
 void fx3UvcVid::startDeliveryThread() {
-    if (deliveryThread_.joinable()) {
-        deliveryThread_.join();  // a previous stream's thread, ended already
-    }
     deliveryRun_ = true;
     deliveryThread_ = std::thread(&fx3UvcVid::deliveryThread, this);
 }

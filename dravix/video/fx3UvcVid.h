@@ -47,11 +47,14 @@ class fx3UvcVid : private platform::frameSink {
     // Prepares a start: `window` 0 selects callback mode. 0.
     int initVideo(void* window);
     // Builds the capture of the moniker's device and runs it. The result of the last step, for
-    // the log only.
+    // the log only. From inside a frame callback only a running stream can be restarted;
+    // otherwise -EBUSY.
     int startVideo();
     // Stops a running stream: 0 when not running, else the result of stopping the capture.
     int stopVideo();
     bool isRunning() const { return running_; }
+    // True on the delivery thread, that is inside a frame callback.
+    bool isDeliveryThread() const;
 
     // Client settings; they take effect at once, also while streaming.
     void setFrameCallback(FrameCallback callback, void* user);
@@ -85,7 +88,9 @@ class fx3UvcVid : private platform::frameSink {
     void prepareDrawing();
     void computeScale();
     void updateGeometry();
+    int startCapture();
     int endCapture();
+    void joinDeliveryThread(std::unique_lock<std::mutex>& stream);
 
     logger& log_;
     platform::videoBackend& video_;
