@@ -44,9 +44,7 @@ int camera::openLocked(const std::string& moniker) {
     if (result == 0) {
         openHid();
     }
-    if (!interrupts_.isRunning()) {
-        interrupts_.start(*hid_);
-    }
+    interrupts_.start(*hid_);
     if (result == 0) {
         opened_ = true;
     }
@@ -82,44 +80,59 @@ void camera::openHid() {
     setHid(hid_);
 }
 
-// The stream stops first, before any lock is taken or thread joined: its frame callback may be
-// closing the camera too. From inside that callback the watcher is only asked to end, because
-// the watcher may be waiting for this very callback to return.
+// The stream and the threads end before the lock is taken: a callback on one of them may be
+// closing or opening the camera too. On the camera's own threads (inside its callbacks) the
+// threads are only asked to end, because they may be waiting for this very callback.
 int camera::close() {
     video_->stopVideo();
     opened_ = false;
-    if (video_->isDeliveryThread()) {
-        watcher_.requestStop();
-    } else {
-        watcher_.stop();
+    endThreads();
+    {
+        std::lock_guard<std::mutex> lock(lifecycleMutex_);
+        opened_ = false;  // a reopen by the watcher may have set it again meanwhile
+        moniker_.clear();
+        closeInterfaces();
     }
-    std::lock_guard<std::mutex> lock(lifecycleMutex_);
-    opened_ = false;  // a reopen by the watcher may have set it again meanwhile
-    moniker_.clear();
-    closeInterfaces();
+    video_->stopVideo();  // a stream a callback started meanwhile
     return 0;
 }
 
-// The interrupt thread ends before the channel it uses is closed. The DSP part drops the
-// channel first, so no new command starts on it; one in progress fails at the close. The stream
-// was stopped before the lock was taken; this stops one that a callback started meanwhile.
+void camera::endThreads() {
+    if (isOwnThread()) {
+        watcher_.requestStop();
+        interrupts_.requestStop();
+    } else {
+        watcher_.stop();
+        interrupts_.stop();
+    }
+}
+
+// The interrupt thread was ended before the channel it uses is closed (or, on its own thread,
+// asked to end: it keeps the channel alive while it uses it). The DSP part drops the channel
+// first, so no new command starts on it; one in progress fails at the close. Nothing here waits
+// for another thread.
 void camera::closeInterfaces() {
-    interrupts_.stop();
+    interrupts_.requestStop();  // one a callback started again meanwhile
     if (hid_ != nullptr) {
         setHid(nullptr);
         hid_->close();
         hid_.reset();
     }
-    video_->stopVideo();
     video_->releaseDeviceFilter();
     video_->setMoniker(std::string());
     hidOpen_ = false;
 }
 
+// On the watcher's thread, which holds no lock here: it may wait for the delivery and interrupt
+// threads.
 void camera::onDeviceLost() {
-    video_->stopVideo();  // without the lock, as in close()
-    std::lock_guard<std::mutex> lock(lifecycleMutex_);
-    closeInterfaces();
+    video_->stopVideo();
+    interrupts_.stop();
+    {
+        std::lock_guard<std::mutex> lock(lifecycleMutex_);
+        closeInterfaces();
+    }
+    video_->stopVideo();
 }
 
 bool camera::isOwnThread() const {
@@ -136,18 +149,30 @@ int camera::onDeviceReturned() {
 }
 
 void camera::onCountChanged(uint8_t count, bool lost) {
-    std::lock_guard<std::recursive_mutex> lock(statusMutex_);
+    std::lock_guard<std::recursive_mutex> record(statusMutex_);
     if (lost) {
         *status_ = DeviceStatus{};
     }
     status_->cameraCount = count;
-    if (statusCallback_ != nullptr) {
-        statusCallback_(status_.get(), statusUser_);
+    reportStatus();
+}
+
+// Called with statusMutex_ held: the record stays as it is during the call.
+void camera::reportStatus() {
+    StatusCallback callback = nullptr;
+    void* user = nullptr;
+    {
+        std::lock_guard<std::mutex> lock(callbackMutex_);
+        callback = statusCallback_;
+        user = statusUser_;
+    }
+    if (callback != nullptr) {
+        callback(status_.get(), user);
     }
 }
 
 void camera::setStatusCallback(StatusCallback callback, void* user) {
-    std::lock_guard<std::recursive_mutex> lock(statusMutex_);
+    std::lock_guard<std::mutex> lock(callbackMutex_);
     statusCallback_ = callback;
     statusUser_ = user;
 }

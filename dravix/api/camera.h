@@ -58,8 +58,8 @@ class camera : public cameraDsp, private deviceWatcher::client {
     uint8_t setHvFlip(uint8_t horizontal, uint8_t vertical) override;
     uint8_t setHvFlipByte(uint8_t value) override;
 
-    // Stored for the device watcher and the interrupt thread; null switches calls off. Waits
-    // while a call is in progress on another thread.
+    // Stored for the device watcher and the interrupt thread; null switches calls off. A call
+    // that has begun still runs with the callback it found (Destroy waits for it).
     void setStatusCallback(StatusCallback callback, void* user);
     // CMD_APP_STATE with one byte; the reply is awaited up to 1000 ms. 0 or 1.
     uint8_t setAppState(uint8_t state);
@@ -84,8 +84,12 @@ class camera : public cameraDsp, private deviceWatcher::client {
     int openLocked(const std::string& moniker);
     int openVideo();
     void openHid();
-    // Stops the interrupt thread, the channel and the stream; keeps the moniker and the watcher.
+    // Ends the watcher and the interrupt thread, or only asks them on the camera's own threads.
+    void endThreads();
+    // Closes the channel and releases the video device; keeps the moniker and the watcher.
     void closeInterfaces();
+    // Hands the status record to the status callback, if any; statusMutex_ held.
+    void reportStatus();
 
     platform::hidBackend& hidBackend_;
     const uint16_t vendorId_;
@@ -99,10 +103,12 @@ class camera : public cameraDsp, private deviceWatcher::client {
     std::string moniker_;
     interruptThread interrupts_;
 
-    // Guards the status record and the callback; held during the call, recursive so that the
-    // callback may register another one.
+    // Guards the status record; held during the status callback (which reads it), recursive
+    // for the callback's own calls.
     std::recursive_mutex statusMutex_;
     std::unique_ptr<DeviceStatus> status_;
+    // Guards the callback alone, so that registering one never waits for a call in progress.
+    std::mutex callbackMutex_;
     StatusCallback statusCallback_ = nullptr;
     void* statusUser_ = nullptr;
 

@@ -7,57 +7,25 @@ constexpr uint8_t kNoCount = 255;
 }  // namespace
 
 deviceWatcher::deviceWatcher(videoDeviceList& devices, logger& log, client& owner)
-    : devices_(devices), log_(log), owner_(owner) {}
+    : devices_(devices),
+      log_(log),
+      owner_(owner),
+      thread_([this] { run(); }, [this] { wake_.set(); }) {}
 
 deviceWatcher::~deviceWatcher() {
     stop();
 }
 
-void deviceWatcher::start() {
-    if (isCurrentThread()) {
-        running_ = true;
-        return;
-    }
-    std::lock_guard<std::mutex> lock(joinMutex_);
-    if (thread_.joinable()) {
-        if (running_) {
-            return;
-        }
-        thread_.join();  // asked to stop without waiting; ended or about to
-    }
-    wake_.reset();
-    running_ = true;
-    thread_ = std::thread(&deviceWatcher::run, this);
-}
-
-void deviceWatcher::stop() {
-    requestStop();
-    if (isCurrentThread()) {
-        return;
-    }
-    std::lock_guard<std::mutex> lock(joinMutex_);
-    if (thread_.joinable()) {
-        thread_.join();
-    }
-}
-
-void deviceWatcher::requestStop() {
-    running_ = false;
-    wake_.set();
-}
-
 void deviceWatcher::run() {
-    threadId_ = std::this_thread::get_id();
     uint8_t last = kNoCount;
     bool firstPass = true;
-    while (running_) {
+    while (thread_.keepRunning()) {
         pass(last, firstPass);
         firstPass = false;
         if (wake_.waitFor(kPeriod)) {
-            wake_.reset();  // a stop request (seen below), or one that start() cancelled
+            wake_.reset();  // a stop (seen by keepRunning), or one that start() cancelled
         }
     }
-    threadId_ = std::thread::id();  // ids are reused by later threads
 }
 
 void deviceWatcher::pass(uint8_t& last, bool firstPass) {

@@ -3,12 +3,11 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
-#include <mutex>
-#include <thread>
 
 #include "api/videoDeviceList.h"
 #include "log/logger.h"
 #include "platform/manualResetEvent.h"
+#include "platform/restartableThread.h"
 
 namespace dravix {
 
@@ -40,17 +39,14 @@ class deviceWatcher {
     deviceWatcher(const deviceWatcher&) = delete;
     deviceWatcher& operator=(const deviceWatcher&) = delete;
 
-    // Starts the thread unless it runs. On the watcher's own thread (a status callback that
-    // closed and opens the camera again) it only cancels an earlier request to stop.
-    void start();
-    // Ends the thread and waits for it, at most one pass. On the watcher's own thread it only
-    // asks, as requestStop() does.
-    void stop();
-    // Asks the thread to end after its pass, without waiting; the next start() or the
-    // destructor joins it.
-    void requestStop();
-    bool isRunning() const { return running_; }
-    bool isCurrentThread() const { return std::this_thread::get_id() == threadId_.load(); }
+    // Starts the thread, or keeps it when it still runs (see restartableThread).
+    void start() { thread_.start(); }
+    // Ends the thread and waits for it, at most one pass.
+    void stop() { thread_.stop(); }
+    // Asks the thread to end after its pass; for the camera's own threads, which must not wait.
+    void requestStop() { thread_.requestStop(); }
+    bool isRunning() const { return thread_.isRunning(); }
+    bool isCurrentThread() const { return thread_.isCurrentThread(); }
     // The count of the last enumeration.
     uint8_t cameraCount() const { return cameraCount_; }
     // The result of the last reopen; 0 before any.
@@ -65,15 +61,13 @@ class deviceWatcher {
     videoDeviceList& devices_;
     logger& log_;
     client& owner_;
-    std::mutex joinMutex_;  // one thread joins
-    std::thread thread_;
-    std::atomic<std::thread::id> threadId_{};
-    std::atomic<bool> running_{false};
     manualResetEvent wake_;
     std::atomic<uint8_t> cameraCount_{0};
     std::atomic<int> lastReopen_{0};
     // Passes left to retry a reopen that failed; only the watcher's thread uses it.
     int reopenRetries_ = 0;
+    // Last: it ends before the members its thread uses.
+    restartableThread thread_;
 };
 
 }  // namespace dravix

@@ -4,6 +4,9 @@
 
 namespace dravix {
 
+interruptThread::interruptThread()
+    : thread_([this] { run(); }, [this] { interruptEvent_.set(); }) {}
+
 interruptThread::~interruptThread() {
     stop();
 }
@@ -13,29 +16,12 @@ void interruptThread::setHandler(handler onReport) {
 }
 
 void interruptThread::start(fx3Hid& hid) {
-    if (isCurrentThread()) {
-        interruptRunning_ = true;
-    } else if (!interruptRunning_) {
-        if (thread_.joinable()) {
-            thread_.join();  // asked to stop from inside; ended or about to
-        }
-        interruptEvent_.reset();  // a stop leaves it set
-        {
-            std::lock_guard<std::mutex> lock(mailboxMutex_);
-            fresh_ = false;  // a report of the previous run is not handed on
-        }
-        interruptRunning_ = true;
-        thread_ = std::thread(&interruptThread::run, this);
+    if (!thread_.isRunning()) {
+        std::lock_guard<std::mutex> lock(mailboxMutex_);
+        fresh_ = false;  // a report of the previous run is not handed on
     }
+    thread_.start();
     hid.setInterruptCallback(&interruptThread::onHidInterrupt, this);
-}
-
-void interruptThread::stop() {
-    interruptRunning_ = false;
-    interruptEvent_.set();
-    if (!isCurrentThread() && thread_.joinable()) {
-        thread_.join();
-    }
 }
 
 void interruptThread::onHidInterrupt(uint8_t type, const uint8_t* data, void* context) {
@@ -50,7 +36,6 @@ void interruptThread::onHidInterrupt(uint8_t type, const uint8_t* data, void* co
 }
 
 void interruptThread::run() {
-    threadId_ = std::this_thread::get_id();
     uint8_t type = 0;
     data report{};
     bool taken = false;
@@ -59,14 +44,13 @@ void interruptThread::run() {
             handler_(report);
         }
     }
-    threadId_ = std::thread::id();  // ids are reused by later threads
 }
 
 bool interruptThread::take(uint8_t& type, data& report, bool& taken) {
     interruptEvent_.wait();
     // Reset before reading, so that a report arriving meanwhile is taken in the next pass.
     interruptEvent_.reset();
-    if (!interruptRunning_) {
+    if (!thread_.keepRunning()) {
         return false;
     }
     // A report that arrived between the reset and the lock was taken in this pass already; the

@@ -5,10 +5,10 @@
 #include <cstdint>
 #include <functional>
 #include <mutex>
-#include <thread>
 
 #include "device/fx3Hid.h"
 #include "platform/manualResetEvent.h"
+#include "platform/restartableThread.h"
 
 namespace dravix {
 
@@ -24,23 +24,23 @@ class interruptThread {
 
     static constexpr uint8_t kStatusInterrupt = 1;
 
-    interruptThread() = default;
+    interruptThread();
     ~interruptThread();
     interruptThread(const interruptThread&) = delete;
     interruptThread& operator=(const interruptThread&) = delete;
 
     // The handler for later reports; set it before start().
     void setHandler(handler onReport);
-    bool isRunning() const { return interruptRunning_; }
-    bool isCurrentThread() const { return std::this_thread::get_id() == threadId_.load(); }
-    // Starts the thread unless it runs, and installs onHidInterrupt in `hid`. On the thread
-    // itself (a handler's callback that closed and opens the camera again) it only cancels the
-    // stop.
+    bool isRunning() const { return thread_.isRunning(); }
+    bool isCurrentThread() const { return thread_.isCurrentThread(); }
+    // Starts the thread (or keeps it, see restartableThread) and installs onHidInterrupt in
+    // `hid`. A report of an earlier run is not handed on.
     void start(fx3Hid& hid);
     // Ends the thread and waits for it; a report being handled is finished first. Must run before
-    // the channel the handler uses is destroyed. On the thread itself it only asks; the next
-    // start() or the destructor joins it.
-    void stop();
+    // the channel the handler uses is destroyed.
+    void stop() { thread_.stop(); }
+    // Asks the thread to end after the report it handles; for the camera's own threads.
+    void requestStop() { thread_.requestStop(); }
 
     // The InterruptCallback installed in the channel; `context` is the interruptThread.
     static void onHidInterrupt(uint8_t type, const uint8_t* data, void* context);
@@ -61,10 +61,9 @@ class interruptThread {
     bool fresh_ = false;  // the mailbox holds a report not taken yet
 
     handler handler_;
-    std::atomic<bool> interruptRunning_{false};
     std::atomic<uint64_t> reportsTaken_{0};
-    std::thread thread_;
-    std::atomic<std::thread::id> threadId_{};
+    // Last: it ends before the members its thread uses.
+    restartableThread thread_;
 };
 
 }  // namespace dravix

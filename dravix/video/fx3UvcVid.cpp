@@ -54,7 +54,11 @@ int fx3UvcVid::startVideo() {
         }
     } else {
         streamIdle_.wait(stream, [this] { return !stopping_; });
-        joinDeliveryThread(stream);
+        if (capture_ == nullptr) {
+            // Not streaming, so no frame can start a delivery thread meanwhile: one that a
+            // callback stopped is joined before a new stream needs its own.
+            joinDeliveryThread(stream);
+        }
     }
     int result = 0;
     if (moniker_.empty()) {
@@ -127,7 +131,8 @@ bool fx3UvcVid::isDeliveryThread() const {
 
 // Joins a delivery thread told to end (by a stop here or from inside its callback) and then
 // releases the frame buffers it read. The join runs without the stream lock: the callback may
-// still call in. Called with streamMutex_ held, never on the delivery thread.
+// still call in. Called with streamMutex_ held and no capture running, never on the delivery
+// thread.
 void fx3UvcVid::joinDeliveryThread(std::unique_lock<std::mutex>& stream) {
     if (!deliveryThread_.joinable()) {
         return;

@@ -634,6 +634,109 @@ TEST_F(callbackExportsTest, frameCallbackStartsWhileTheClientStops) {
     EXPECT_TRUE(log_.waitFor(refused, 2));
 }
 
+TEST_F(callbackExportsTest, startPicOnARunningStreamKeepsIt) {
+    startStreaming();
+    EXPECT_EQ(ZEL_CAM_StartPic(index_, 0, 0), 0);  // at once, maybe before the first frame
+    ASSERT_EQ(ZEL_CAM_FrameCallback(index_, &frameRecorder::callback, &frames_), 0);
+    ASSERT_TRUE(frames_.waitForFrames(3));
+    EXPECT_EQ(ZEL_CAM_StartPic(index_, 0, 0), 0);  // and once frames flow
+    EXPECT_TRUE(frames_.waitForFrames(3));
+    EXPECT_TRUE(cameraAt(index_).video().isRunning());
+}
+
+// Runs an action given by the test on each status callback.
+class statusScript {
+  public:
+    void arm(std::function<void(uint32_t count)> action) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        action_ = std::move(action);
+    }
+    static int callback(DeviceStatus* status, void* user) {
+        auto* self = static_cast<statusScript*>(user);
+        std::function<void(uint32_t)> action;
+        {
+            std::lock_guard<std::mutex> lock(self->mutex_);
+            action = self->action_;
+        }
+        if (action) {
+            action(status->cameraCount);
+        }
+        return 0;
+    }
+
+  private:
+    std::mutex mutex_;
+    std::function<void(uint32_t)> action_;
+};
+
+TEST_F(callbackExportsTest, clientClosesWhileTheStatusCallbackReopens) {
+    startStreaming();
+    statusScript status;
+    std::atomic<bool> once{false};
+    status.arm([&](uint32_t count) {
+        if (count == 1 && !once.exchange(true)) {
+            script_.entered();
+            std::this_thread::sleep_for(kHold);
+            ZEL_CAM_Close(index_);
+            ZEL_CAM_Open(index_);
+        }
+    });
+    ASSERT_EQ(ZEL_CAM_StatusCallback(index_, &statusScript::callback, &status), 0);
+    cameras().camera(1)->unplug();
+    ASSERT_TRUE(log_.waitFor("INFO camera count changed 0"));
+    cameras().camera(1)->replug();
+    ASSERT_TRUE(script_.waitUntilEntered());
+    EXPECT_EQ(ZEL_CAM_Close(index_), 0);  // the client's close wins over the callback's open
+    EXPECT_FALSE(cameraAt(index_).video().isRunning());
+    status.arm(nullptr);
+}
+
+TEST_F(callbackExportsTest, frameCallbackReopensWhileTheWatcherClosesTheCamera) {
+    plugCameras(2);
+    index_ = initAndOpen();
+    ASSERT_EQ(ZEL_CAM_FrameCallback(index_, &callbackScript::onFrame, &script_), 0);
+    ASSERT_EQ(ZEL_CAM_StartPic(index_, 0, 0), 0);
+    std::atomic<int32_t> opened{-1};
+    script_.arm([&](uint8_t*, int32_t) {
+        script_.entered();
+        std::this_thread::sleep_for(kHold);
+        ZEL_CAM_Close(index_);
+        opened = ZEL_CAM_Open(index_);
+    });
+    ASSERT_TRUE(script_.waitUntilEntered());
+    // One camera fewer: the watcher closes this camera and waits for the callback to return.
+    cameras().camera(2)->unplug();
+    ASSERT_TRUE(eventually([&] { return opened != -1; }));
+    EXPECT_EQ(opened, 0);  // its own device is still there
+    EXPECT_EQ(ZEL_CAM_Destroy(static_cast<uint8_t>(index_)), 0);
+}
+
+// The stream starts only from the status callback, once the camera is back.
+TEST_F(callbackExportsTest, clientClosesWhileTheStatusCallbackStartsAndTheFrameCallbackCloses) {
+    plugCameras(1);
+    index_ = initAndOpen();
+    ASSERT_EQ(ZEL_CAM_FrameCallback(index_, &callbackScript::onFrame, &script_), 0);
+    script_.arm([&](uint8_t*, int32_t) {
+        std::this_thread::sleep_for(3 * kHold);
+        ZEL_CAM_Close(index_);
+    });
+    statusScript status;
+    std::atomic<bool> started{false};
+    status.arm([&](uint32_t count) {
+        if (count == 1 && !started.exchange(true)) {
+            std::this_thread::sleep_for(kHold);
+            ZEL_CAM_StartPic(index_, 0, 0);
+        }
+    });
+    ASSERT_EQ(ZEL_CAM_StatusCallback(index_, &statusScript::callback, &status), 0);
+    cameras().camera(1)->unplug();
+    ASSERT_TRUE(log_.waitFor("INFO camera count changed 0"));
+    cameras().camera(1)->replug();
+    ASSERT_TRUE(eventually([&] { return started.load(); }));
+    EXPECT_EQ(ZEL_CAM_Close(index_), 0);
+    status.arm(nullptr);
+}
+
 // Closes and opens the camera from inside the status callback when it came back after its
 // first loss, and counts the losses reported.
 struct reopeningClient {

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <atomic>
+#include <functional>
+#include <mutex>
+#include <thread>
+
+namespace dravix {
+
+// A worker thread that its owner starts, stops and joins, and that callbacks running on the
+// owner's threads may stop and start again (a client's callback that closes and reopens its
+// camera). Such a callback must never join a thread, since that thread may be waiting for the
+// callback's own thread: it only asks. A stop by a thread that joins can't be cancelled; a stop
+// asked for by a callback is cancelled by a start while the thread still runs.
+//
+// The body loops while keepRunning() returns true and returns as soon as it returns false.
+class restartableThread {
+  public:
+    // `wake` interrupts whatever the body waits for, so that it checks keepRunning() soon.
+    restartableThread(std::function<void()> body, std::function<void()> wake);
+    ~restartableThread();
+    restartableThread(const restartableThread&) = delete;
+    restartableThread& operator=(const restartableThread&) = delete;
+
+    // Starts the thread; when it still runs, cancels a stop asked for by requestStop(). Joins
+    // only a thread that has left its body.
+    void start();
+    // Ends the thread and waits for it. Not on the thread itself (it then only asks).
+    void stop();
+    // Asks the thread to end without waiting; for callbacks on the owner's threads.
+    void requestStop();
+
+    // For the body: false once a stop applies; the body must then return.
+    bool keepRunning();
+    bool isRunning() const;
+    bool isCurrentThread() const { return std::this_thread::get_id() == threadId_.load(); }
+
+  private:
+    void run();
+
+    const std::function<void()> body_;
+    const std::function<void()> wake_;
+
+    mutable std::mutex stateMutex_;
+    bool joiningStop_ = false;  // by stop(): final
+    bool askedStop_ = false;    // by requestStop(): a start() cancels it
+    bool exited_ = true;        // the body has returned, or no thread was started
+
+    std::mutex joinMutex_;  // one thread joins or replaces thread_ at a time
+    std::thread thread_;
+    std::atomic<std::thread::id> threadId_{};
+};
+
+}  // namespace dravix

@@ -1,0 +1,133 @@
+// A worker thread stopped and started by its owner and by callbacks on its own thread.
+#include "platform/restartableThread.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <mutex>
+
+#include "platform/manualResetEvent.h"
+
+namespace dravix {
+namespace {
+
+using namespace std::chrono_literals;
+
+// A body that counts its passes and, once, runs an action given by the test on its own thread
+// (as a callback would).
+class worker {
+  public:
+    worker() : thread_([this] { run(); }, [this] { wake_.set(); }) {}
+
+    void onNextPass(std::function<void(restartableThread&)> action) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        action_ = std::move(action);
+        actionDone_.reset();
+        wake_.set();
+    }
+    bool waitForAction() { return actionDone_.waitFor(10s); }
+    // Waits until the body has made `more` further passes.
+    bool waitForPasses(int more) {
+        const int target = passes_ + more;
+        for (int i = 0; i < 10000 && passes_ < target; ++i) {
+            wake_.set();
+            std::this_thread::sleep_for(1ms);
+        }
+        return passes_ >= target;
+    }
+    int bodies() const { return bodies_; }
+
+  private:
+    void run() {
+        ++bodies_;
+        while (thread_.keepRunning()) {
+            ++passes_;
+            std::function<void(restartableThread&)> action;
+            {
+                std::lock_guard<std::mutex> lock(mutex_);
+                action.swap(action_);
+            }
+            if (action) {
+                action(thread_);
+                actionDone_.set();
+            }
+            wake_.waitFor(100ms);
+            wake_.reset();
+        }
+    }
+
+    manualResetEvent wake_;
+    manualResetEvent actionDone_;
+    std::mutex mutex_;
+    std::function<void(restartableThread&)> action_;
+    std::atomic<int> passes_{0};
+    std::atomic<int> bodies_{0};
+
+  public:
+    // Last, so that it ends before the members its body uses.
+    restartableThread thread_;
+};
+
+TEST(restartableThread, startsStopsAndStartsAgainWithANewBody) {
+    worker w;
+    EXPECT_FALSE(w.thread_.isRunning());
+    w.thread_.start();
+    EXPECT_TRUE(w.thread_.isRunning());
+    ASSERT_TRUE(w.waitForPasses(1));
+    w.thread_.start();  // running: kept
+    w.thread_.stop();
+    EXPECT_FALSE(w.thread_.isRunning());
+    w.thread_.start();
+    ASSERT_TRUE(w.waitForPasses(1));
+    EXPECT_EQ(w.bodies(), 2);
+}
+
+TEST(restartableThread, aStopAskedForFromInsideIsCancelledByAStartFromInside) {
+    worker w;
+    w.thread_.start();
+    w.onNextPass([](restartableThread& t) {
+        t.stop();  // on the thread itself: only asks
+        EXPECT_FALSE(t.isRunning());
+        t.start();  // cancels it
+    });
+    ASSERT_TRUE(w.waitForAction());
+    ASSERT_TRUE(w.waitForPasses(2));
+    EXPECT_TRUE(w.thread_.isRunning());
+    EXPECT_EQ(w.bodies(), 1);
+}
+
+TEST(restartableThread, aThreadThatAskedToEndIsJoinedAndRestartedByTheNextStart) {
+    worker w;
+    w.thread_.start();
+    w.onNextPass([](restartableThread& t) { t.requestStop(); });
+    ASSERT_TRUE(w.waitForAction());
+    w.thread_.start();  // joins the old thread if it left its body, else cancels the stop
+    ASSERT_TRUE(w.waitForPasses(2));
+    EXPECT_TRUE(w.thread_.isRunning());
+    EXPECT_LE(w.bodies(), 2);
+}
+
+TEST(restartableThread, aJoiningStopIsNotCancelledByAStartFromInside) {
+    worker w;
+    w.thread_.start();
+    std::atomic<bool> stopping{false};
+    w.onNextPass([&](restartableThread& t) {
+        while (!stopping) {
+            std::this_thread::sleep_for(1ms);
+        }
+        std::this_thread::sleep_for(10ms);  // the owner is in stop() by now
+        t.start();
+    });
+    std::thread owner([&] {
+        stopping = true;
+        w.thread_.stop();  // must return: the start inside does not undo it
+    });
+    owner.join();
+    EXPECT_FALSE(w.thread_.isRunning());
+    EXPECT_EQ(w.bodies(), 1);
+}
+
+}  // namespace
+}  // namespace dravix
