@@ -10,17 +10,14 @@ restartableThread::~restartableThread() {
 }
 
 void restartableThread::start() {
-    {
-        std::lock_guard<std::mutex> state(stateMutex_);
-        if (!exited_) {
-            // Still in its body: keep it, unless a thread is joining it right now.
-            if (!joiningStop_) {
-                askedStop_ = false;
-            }
-            return;
-        }
+    if (keepIfInBody()) {
+        return;
     }
+    // The body has left: nothing it could hold up waits for joinMutex_ now.
     std::lock_guard<std::mutex> join(joinMutex_);
+    if (keepIfInBody()) {
+        return;  // another start came first
+    }
     if (thread_.joinable()) {
         thread_.join();  // it has left its body and holds nothing: this returns at once
     }
@@ -33,17 +30,32 @@ void restartableThread::start() {
     thread_ = std::thread(&restartableThread::run, this);
 }
 
+// While the thread is still in its body, a start keeps it: it cancels a stop asked for by a
+// callback, but not one by a thread that is joining it.
+bool restartableThread::keepIfInBody() {
+    std::lock_guard<std::mutex> state(stateMutex_);
+    if (exited_) {
+        return false;
+    }
+    if (!joiningStop_) {
+        askedStop_ = false;
+    }
+    return true;
+}
+
 void restartableThread::stop() {
     if (isCurrentThread()) {
         requestStop();
         return;
     }
+    // Held from the stop's decision to the join, so that no start in between can clear it and
+    // leave this join waiting for a thread that was never told to stop.
+    std::lock_guard<std::mutex> join(joinMutex_);
     {
         std::lock_guard<std::mutex> state(stateMutex_);
         joiningStop_ = true;
     }
     wake_();
-    std::lock_guard<std::mutex> join(joinMutex_);
     if (thread_.joinable()) {
         thread_.join();
     }

@@ -37,6 +37,7 @@ class restartableThread {
 
   private:
     void run();
+    bool keepIfInBody();
 
     const std::function<void()> body_;
     const std::function<void()> wake_;
@@ -46,7 +47,9 @@ class restartableThread {
     bool askedStop_ = false;    // by requestStop(): a start() cancels it
     bool exited_ = true;        // the body has returned, or no thread was started
 
-    std::mutex joinMutex_;  // one thread joins or replaces thread_ at a time
+    // One thread joins or replaces thread_ at a time. Only taken once the body has left, or by
+    // stop(), which callbacks on the owner's threads never call.
+    std::mutex joinMutex_;
     std::thread thread_;
     std::atomic<std::thread::id> threadId_{};
 };

@@ -5,7 +5,9 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <functional>
+#include <future>
 #include <mutex>
 
 #include "platform/manualResetEvent.h"
@@ -127,6 +129,35 @@ TEST(restartableThread, aJoiningStopIsNotCancelledByAStartFromInside) {
     owner.join();
     EXPECT_FALSE(w.thread_.isRunning());
     EXPECT_EQ(w.bodies(), 1);
+}
+
+// Two callbacks that start the thread at the same moment after it left its body: one new thread,
+// and neither start waits for it.
+TEST(restartableThread, concurrentStartsAfterTheBodyLeftMakeOneThread) {
+    worker w;
+    w.thread_.start();
+    for (int round = 0; round < 200; ++round) {
+        w.thread_.requestStop();
+        w.thread_.stop();  // the body has left
+        std::atomic<int> ready{0};
+        auto starter = [&] {
+            ++ready;
+            while (ready < 2) {
+                std::this_thread::yield();
+            }
+            w.thread_.start();
+        };
+        auto first = std::async(std::launch::async, starter);
+        auto second = std::async(std::launch::async, starter);
+        if (first.wait_for(10s) != std::future_status::ready ||
+            second.wait_for(10s) != std::future_status::ready) {
+            ADD_FAILURE() << "a start waits for the thread the other one started, round " << round;
+            std::_Exit(1);  // the hung start would keep the test from ending
+        }
+        ASSERT_TRUE(w.thread_.isRunning());
+    }
+    ASSERT_TRUE(w.waitForPasses(1));  // the last body has begun
+    EXPECT_EQ(w.bodies(), 201);
 }
 
 }  // namespace
