@@ -15,6 +15,9 @@ camera::camera(logger& log, videoDeviceList& devices, uint16_t vendorId, uint16_
       productId_(productId),
       video_(std::make_unique<fx3UvcVid>(log, video)),
       status_(std::make_unique<DeviceStatus>()),
+      commands_(
+          log, [this] { return cameraDsp::hid(); }, *status_, statusMutex_),
+      refresh_(log, commands_),
       watcher_(devices, log, *this) {}
 
 camera::~camera() {
@@ -175,15 +178,6 @@ void camera::setStatusCallback(StatusCallback callback, void* user) {
     std::lock_guard<std::mutex> lock(callbackMutex_);
     statusCallback_ = callback;
     statusUser_ = user;
-}
-
-uint8_t camera::setAppState(uint8_t state) {
-    const std::shared_ptr<fx3Hid> channel = hid();
-    const uint8_t result = channel != nullptr ? channel->command(kCmdAppState, &state, 1) : 1;
-    if (result != 0) {
-        log_.error("camera::setAppState: HID communication\n");
-    }
-    return result;
 }
 
 std::string camera::moniker() const {

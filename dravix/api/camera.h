@@ -8,7 +8,9 @@
 
 #include "api/deviceWatcher.h"
 #include "api/videoDeviceList.h"
+#include "device/deviceCommands.h"
 #include "device/fx3Hid.h"
+#include "device/identityRefresh.h"
 #include "device/interruptThread.h"
 #include "dravix/dravix.h"
 #include "dsp/cameraDsp.h"
@@ -31,7 +33,6 @@ class camera : public cameraDsp, private deviceWatcher::client {
   public:
     static constexpr uint16_t kDefaultVendorId = 0x20F1;
     static constexpr uint16_t kDefaultProductId = 0x0107;
-    static constexpr uint8_t kCmdAppState = 0xD1;
 
     // `devices` is the shared device list the watcher enumerates into; it outlives the camera.
     camera(logger& log, videoDeviceList& devices, uint16_t vendorId = kDefaultVendorId,
@@ -61,8 +62,9 @@ class camera : public cameraDsp, private deviceWatcher::client {
     // Stored for the device watcher and the interrupt thread; null switches calls off. A call
     // that has begun still runs with the callback it found (Destroy waits for it).
     void setStatusCallback(StatusCallback callback, void* user);
-    // CMD_APP_STATE with one byte; the reply is awaited up to 1000 ms. 0 or 1.
-    uint8_t setAppState(uint8_t state);
+    // The camera's device commands and identity refresh sets, on its current channel.
+    deviceCommands& commands() { return commands_; }
+    identityRefresh& refresh() { return refresh_; }
 
     fx3UvcVid& video() { return *video_; }
     // True on one of the camera's own threads (its callbacks run there), where the camera must
@@ -111,6 +113,9 @@ class camera : public cameraDsp, private deviceWatcher::client {
     std::mutex callbackMutex_;
     StatusCallback statusCallback_ = nullptr;
     void* statusUser_ = nullptr;
+
+    deviceCommands commands_;
+    identityRefresh refresh_;
 
     // Declared last: destroyed (and joined) first, while everything it uses still exists.
     deviceWatcher watcher_;

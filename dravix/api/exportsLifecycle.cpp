@@ -167,7 +167,7 @@ int32_t ZEL_CAM_StatusCallback(int32_t index, StatusCallback callback, void* use
     }
     cam->setStatusCallback(callback, user);
     if (cam->isHidOpen()) {
-        cam->setAppState(0);
+        cam->commands().setAppState(0);
     }
     return kResultSuccess;
 }

@@ -10,6 +10,12 @@ namespace dravix::emu {
 
 namespace {
 
+constexpr uint8_t kGetVersionCommand = 0x02;
+constexpr uint8_t kGetSerialCommand = 0x03;
+constexpr uint8_t kGetHardwareRevCommand = 0x04;
+constexpr uint8_t kControlCommand = 0xD0;
+constexpr uint8_t kConfigSetCommand = 0xD2;
+constexpr uint8_t kConfigGetCommand = 0xD3;
 constexpr uint8_t kDspGetCommand = 0x20;
 constexpr uint8_t kDspSetCommand = 0x21;
 constexpr uint8_t kDspSaveCommand = 0x22;
@@ -254,6 +260,7 @@ int emulatedCamera::getFeatureReport(uint64_t session, uint8_t* feature, std::si
 }
 
 void emulatedCamera::installBuiltInCommands() {
+    installIdentityCommands();
     setCommandHandler(kDspGetCommand,
                       [this](const commandPayload& payload) { return dsp_.get(payload); });
     setCommandHandler(kDspSetCommand,
@@ -275,6 +282,26 @@ void emulatedCamera::installBuiltInCommands() {
         commandReply reply;
         reply.status = features_.endTransfer();
         return reply;
+    });
+}
+
+void emulatedCamera::installIdentityCommands() {
+    setCommandHandler(kGetVersionCommand, [this](const commandPayload& payload) {
+        return identity_.getVersion(payload);
+    });
+    setCommandHandler(kGetSerialCommand, [this](const commandPayload& payload) {
+        return identity_.getSerial(payload);
+    });
+    setCommandHandler(kGetHardwareRevCommand, [this](const commandPayload& payload) {
+        return identity_.getHardwareRev(payload);
+    });
+    setCommandHandler(kControlCommand,
+                      [this](const commandPayload& payload) { return identity_.control(payload); });
+    setCommandHandler(kConfigSetCommand, [this](const commandPayload& payload) {
+        return identity_.configSet(payload);
+    });
+    setCommandHandler(kConfigGetCommand, [this](const commandPayload& payload) {
+        return identity_.configGet(payload);
     });
 }
 

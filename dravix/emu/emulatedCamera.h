@@ -18,6 +18,7 @@
 #include "emu/emulatedHidEndpoint.h"
 #include "emu/emulatedI2cBus.h"
 #include "emu/emulatedI2cCommands.h"
+#include "emu/emulatedIdentity.h"
 #include "emu/emulatedVideoFormat.h"
 #include "emu/emulatedVideoSource.h"
 #include "emu/emulatedWireRecorder.h"
@@ -30,8 +31,9 @@ namespace dravix::emu {
 // report with one reply report (id 1, the command id echoed, a status byte) after the reply
 // latency, sends interrupt reports (id 2) on request, and serves the feature-report data phases
 // of its commands. Commands are answered by handlers registered per command id; the DSP
-// commands (0x20 to 0x23), the I2C commands (0xE0 read, 0xE1 write) and the end-of-transfer
-// command (0xE2) are built in. Writing the DSP flip byte sets the video's vertical flip.
+// commands (0x20 to 0x23), the identity commands (0x02 to 0x04 and 0xD0, 0xD2, 0xD3), the I2C
+// commands (0xE0 read, 0xE1 write) and the end-of-transfer command (0xE2) are built in. Writing the
+// DSP flip byte sets the video's vertical flip.
 //
 // Its video interface streams a moving test pattern (testPattern) in YUY2 at the camera's format;
 // unplug() removes both interfaces.
@@ -93,6 +95,8 @@ class emulatedCamera {
     emulatedI2cBus& i2cBus() { return bus_; }
     // The DSP function blocks, the save count and the last calibration command.
     emulatedDsp& dsp() { return dsp_; }
+    // Versions, serial numbers, hardware revisions, the head controls and configuration blocks.
+    emulatedIdentity& identity() { return identity_; }
 
     // The application states the host reported (CMD_APP_STATE), oldest first.
     std::vector<uint8_t> appStates() const;
@@ -161,6 +165,7 @@ class emulatedCamera {
     int getFeatureReport(uint64_t session, uint8_t* feature, std::size_t length);
 
     void installBuiltInCommands();
+    void installIdentityCommands();
     void queueFault(const replyFault& fault);
     commandSettings settingsFor(uint8_t commandId);
     void answer(uint64_t session, const report& command);
@@ -174,6 +179,7 @@ class emulatedCamera {
     emulatedI2cBus bus_;
     emulatedI2cCommands i2c_;
     emulatedDsp dsp_;
+    emulatedIdentity identity_;
     emulatedWireRecorder recorder_;
     std::atomic<bool> stalledWrites_{false};
 

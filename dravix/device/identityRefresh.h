@@ -1,0 +1,43 @@
+#pragma once
+
+#include "device/deviceCommands.h"
+#include "dravix/dravix.h"
+#include "log/logger.h"
+
+namespace dravix {
+
+// The sets of identity commands that refresh the camera's status record after a component
+// started, each followed by its log lines. A failed command leaves its fields zeroed (or as
+// they were) and the rest of the set still runs.
+class identityRefresh {
+  public:
+    identityRefresh(logger& log, deviceCommands& commands);
+
+    // The controller and its FPGA: versions, USB speed.
+    void controller();
+    // The whole control unit after it started: versions of the controller, its FPGA and the
+    // recorder, USB speed, serial number, hardware revision, then the output size.
+    void controllerFull();
+    // The head: versions, the disposable part's build, head information, serial numbers,
+    // hardware revision.
+    void head();
+    // The recorder: versions and its system's build.
+    void recorder();
+
+    // "<name>" with the version and build, in the four-part form for patches above 9999.
+    void logVersion(const char* name, const VersionInfo& version, const BuildInfo& build);
+    void logBuild(const char* name, const BuildInfo& build);
+    void logSerial(const char* name, const SerialInfo& serial);
+
+  private:
+    // getVersion of `component` into the two fields `field` picks from the status record.
+    template <typename Fields>
+    void version(uint8_t component, Fields fields);
+    void build(uint8_t component, BuildInfo DeviceStatus::*field);
+    DeviceStatus snapshot();
+
+    logger& log_;
+    deviceCommands& commands_;
+};
+
+}  // namespace dravix
