@@ -2,6 +2,7 @@
 
 #include <stdlib.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <stdexcept>
@@ -37,12 +38,18 @@ class fileLog {
 
     // The message texts logged so far. Ends the log session: whatever logs through it must be
     // gone first, and it is called once, at the end of a test.
+    // Each line of the log file without its time and level; continuation lines of a message
+    // without their leading tabs.
     std::vector<std::string> messages() {
         log_.close();
         std::ifstream file(directory_ / "dravix.log");
         std::vector<std::string> texts;
         for (std::string line; std::getline(file, line);) {
-            texts.push_back(line.substr(line.find("\t\t") + 2));
+            // A message's own line breaks continue it on lines without the prefix.
+            const std::size_t prefix = line.find("\t\t");
+            texts.push_back(prefix != std::string::npos
+                                ? line.substr(prefix + 2)
+                                : line.substr(std::min(line.find_first_not_of('\t'), line.size())));
         }
         return texts;
     }
