@@ -188,6 +188,31 @@ TEST_F(deviceCommandsTest, controlCommandsAndConfigurationBlocks) {
         contains(messages(), "camera::fx3Config, not implemented: par1: 0x00D2, par2: 0x0080"));
 }
 
+// Command id and payload of each remaining command, as the camera receives them.
+TEST_F(deviceCommandsTest, wireBytesOfHeadInfoRebootConfigurationAndApplicationState) {
+    uint8_t info[18] = {};
+    ASSERT_EQ(commands_.getHeadInfo(info), 0);
+    EXPECT_EQ(info[0], camera_->identity().headInfo()[0]);
+    ASSERT_EQ(commands_.rebootCamera(), 0);
+    uint8_t block[32] = {};
+    ASSERT_EQ(commands_.fx3Config(0x00D3, 0x81, block, sizeof block), 0);
+    ASSERT_EQ(commands_.setAppState(0), 0);
+
+    const auto sent = wire(wireKind::output);
+    ASSERT_EQ(sent.size(), 4u);
+    std::vector<uint8_t> headInfo(18, 0);
+    headInfo[0] = 0x02;
+    EXPECT_EQ(sent[0][1], deviceCommands::kCmdCtrl);
+    EXPECT_EQ(request(0, 18), headInfo);
+    EXPECT_EQ(request(1, 2), (std::vector<uint8_t>{0x82, 0x00}));
+    EXPECT_EQ(sent[2][1], deviceCommands::kCmdConfigGet);
+    std::vector<uint8_t> configGet(34, 0);
+    configGet[0] = 0x81;
+    EXPECT_EQ(request(2, 34), configGet);
+    EXPECT_EQ(sent[3][1], deviceCommands::kCmdAppState);
+    EXPECT_EQ(request(3, 2), (std::vector<uint8_t>{0x00, 0x00}));
+}
+
 TEST_F(deviceCommandsTest, i2cReadGoesInOneReportOrAFeatureReportUpToItsLimit) {
     const uint8_t reg[] = {0x01, 0x00};
     std::vector<uint8_t> stored(1100);
