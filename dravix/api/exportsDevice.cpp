@@ -138,8 +138,10 @@ int32_t ZEL_CAM_UpHeadSetHWrev(int32_t index, const uint32_t* revision) {
     return setRevision(__func__, index, kElc, revision);
 }
 
+// Computed unsigned: any caller value gives a mode byte.
 int32_t ZEL_CAM_StartCalibration(int32_t index, int32_t a, int32_t b, int32_t c) {
-    return calibrate(__func__, index, static_cast<uint8_t>((a & 1) | (c * 2)), b);
+    const uint32_t mode = (static_cast<uint32_t>(a) & 1u) | (static_cast<uint32_t>(c) << 1);
+    return calibrate(__func__, index, static_cast<uint8_t>(mode), b);
 }
 
 int32_t ZEL_CAM_CheckCalibration(int32_t index, int32_t a, int32_t b) {
@@ -184,11 +186,12 @@ int32_t ZEL_CAM_GetGyro(int32_t index, uint16_t* first, uint16_t* second) {
     return result;
 }
 
-// The configuration data may be null only when no byte is to move.
+// Only the configuration-block cases move data; the others never touch it.
 int32_t ZEL_CAM_fx3Config(int32_t index, uint16_t par1, uint16_t par2, uint8_t* data,
                           uint16_t length) {
     camera* cam = guardedCamera(__func__, index);
-    if (cam == nullptr || (length > 0 && isNullArgument(__func__, data))) {
+    if (cam == nullptr || (deviceCommands::movesConfigData(par1, par2) && length > 0 &&
+                           isNullArgument(__func__, data))) {
         return kResultFailure;
     }
     return cam->commands().fx3Config(par1, par2, data, length);

@@ -233,6 +233,10 @@ uint8_t deviceCommands::rebootCamera() {
     return result == ctrlResult::transportFailed ? 1 : 0;
 }
 
+bool deviceCommands::movesConfigData(uint16_t par1, uint16_t par2) {
+    return (par1 == kConfigSet || par1 == kConfigGet) && isConfigBlock(par2);
+}
+
 uint8_t deviceCommands::fx3Config(uint16_t par1, uint16_t par2, uint8_t* data, uint16_t length) {
     if (par1 == kConfigReboot && par2 == 0) {
         return rebootCamera();

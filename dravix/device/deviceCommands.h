@@ -65,6 +65,8 @@ class deviceCommands {
 
     // Reboot (0x0100, 0), set (0x00D2) or get (0x00D3) configuration block 0x81 or 0x82.
     uint8_t fx3Config(uint16_t par1, uint16_t par2, uint8_t* data, uint16_t length);
+    // True for the fx3Config cases that read or write `data`.
+    static bool movesConfigData(uint16_t par1, uint16_t par2);
     uint8_t rebootCamera();
 
     // `registerLength` bytes of register address, then `length` data bytes: in one report when

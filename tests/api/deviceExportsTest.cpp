@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cstdint>
 #include <cstring>
 
 #include "api/libraryState.h"
@@ -101,11 +102,18 @@ TEST_F(deviceExportsTest, i2cAndConfigurationThroughTheExports) {
     EXPECT_EQ(ZEL_CAM_fx3Config(0, 0x00D2, 0x80, block, sizeof block), 1);
     EXPECT_TRUE(
         log_.waitFor("WARN camera::fx3Config, not implemented: par1: 0x00D2, par2: 0x0080"));
+    // Only the block cases need data: a reboot goes without.
+    EXPECT_EQ(ZEL_CAM_fx3Config(0, 0x0100, 0, nullptr, 4), 0);
+    EXPECT_EQ(camera().identity().reboots(), 1);
+    EXPECT_EQ(ZEL_CAM_fx3Config(0, 0x00D3, 0x82, nullptr, 4), 1);
+    EXPECT_TRUE(log_.waitFor("ERROR main::ZEL_CAM_fx3Config: NULL POINTER"));
 }
 
 TEST_F(deviceExportsTest, calibrationModesCombineTheArguments) {
     ASSERT_EQ(ZEL_CAM_StartCalibration(0, 3, 0x40, 1), 0);
     EXPECT_EQ(camera().dsp().lastCalibration(), (std::pair<uint8_t, uint8_t>{0x03, 0x40}));
+    ASSERT_EQ(ZEL_CAM_StartCalibration(0, -1, 0x41, INT32_MAX), 0);  // any value, one byte
+    EXPECT_EQ(camera().dsp().lastCalibration(), (std::pair<uint8_t, uint8_t>{0xFF, 0x41}));
     ASSERT_EQ(ZEL_CAM_CheckCalibration(0, 2, 0x11), 0);
     EXPECT_EQ(camera().dsp().lastCalibration(), (std::pair<uint8_t, uint8_t>{0x04, 0x11}));
     // Without a camera both report success after the guard's message.

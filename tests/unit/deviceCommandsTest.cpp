@@ -159,6 +159,64 @@ TEST_F(deviceCommandsTest, repliesForAnotherComponentOrSubCommand) {
     }
 }
 
+// A command the camera answers with an error status: each operation's message and result,
+// and its outputs zeroed.
+TEST_F(deviceCommandsTest, failedCommandsSayWhichAndLeaveZeroedOutputs) {
+    constexpr uint8_t kError = 3;
+    VersionInfo version{9, 9, 9};
+    BuildInfo build{{9, 9, 9}, 0, 9};
+    SerialInfo serial{{9, 9}, 9};
+    uint32_t revision = 9;
+    uint8_t bytes[64] = {};
+    const uint8_t reg[] = {0x10};
+    const auto fails = [&](auto operation) {
+        camera_->queueReplyStatus(kError);
+        return operation() != 0;
+    };
+    EXPECT_TRUE(fails([&] { return commands_.getVersion(1, version, build); }));
+    EXPECT_EQ(version.major, 0);
+    EXPECT_TRUE(fails([&] { return commands_.getBuild(4, build); }));
+    EXPECT_EQ(build.part[0], 0);
+    EXPECT_TRUE(fails([&] { return commands_.getSerialNumber(3, serial); }));
+    EXPECT_EQ(serial.number, 0);
+    EXPECT_TRUE(fails([&] { return commands_.getHardwareRev(0, revision); }));
+    EXPECT_EQ(revision, 0u);
+    EXPECT_TRUE(fails([&] { return commands_.getUsbSpeed(); }));
+    EXPECT_TRUE(fails([&] { return commands_.getHeadInfo(bytes); }));
+    EXPECT_FALSE(fails([&] { return commands_.getOutputSize(); }));  // only logged
+    EXPECT_TRUE(fails([&] { return commands_.i2cRead(0x20, reg, 1, bytes, 8); }));
+    EXPECT_TRUE(fails([&] { return commands_.i2cRead(0x20, reg, 1, bytes, 100); }));
+    EXPECT_TRUE(fails([&] { return commands_.i2cWrite(0x20, reg, 1, bytes, 8); }));
+    EXPECT_TRUE(fails([&] { return commands_.i2cWrite(0x20, reg, 1, bytes, 100); }));
+    EXPECT_TRUE(fails([&] { return commands_.setAppState(0); }));
+
+    const auto logged = messages();
+    for (const char* text :
+         {"camera::getVersion, component: 1", "camera::getBuild, component: 4",
+          "camera::getSerialNumber, component: 3", "camera::getHardwareRev, component: 0",
+          "camera::getUsbSpeed: HID communication", "camera::getHeadInfo: HID communication",
+          "camera::getOutputSize", "camera::i2cRead: HID communication",
+          "camera::i2cRead: HID feat. communication", "camera::i2cWrite: HID communication",
+          "camera::i2cWrite: HID feat. communication", "camera::setAppState: HID communication"}) {
+        EXPECT_TRUE(contains(logged, text)) << text;
+    }
+}
+
+// A failed command inside a refresh set zeroes its own fields; the rest of the set still runs.
+TEST_F(deviceCommandsTest, aRefreshSetGoesOnAfterAFailedCommand) {
+    camera_->setCommandHandler(deviceCommands::kCmdGetSerial, [](const commandPayload&) {
+        commandReply refused;
+        refused.status = 3;
+        return refused;
+    });
+    status_.serialElc = SerialInfo{{1, 1}, 1};
+    refresh_.head();
+    EXPECT_EQ(status_.serialElc.number, 0);
+    EXPECT_EQ(status_.serialDisposable.number, 0);
+    EXPECT_EQ(status_.hardwareRevElc, camera_->identity().hardwareRev(3));
+    EXPECT_EQ(status_.versionFpgaHead.minor, camera_->identity().version(4).minor);
+}
+
 TEST_F(deviceCommandsTest, controlCommandsAndConfigurationBlocks) {
     camera_->identity().setUsbSpeed(2);
     camera_->identity().setOutputSize(1280, 720);
