@@ -167,7 +167,7 @@ TEST_F(deviceCommandsTest, failedCommandsSayWhichAndLeaveZeroedOutputs) {
     BuildInfo build{{9, 9, 9}, 0, 9};
     SerialInfo serial{{9, 9}, 9};
     uint32_t revision = 9;
-    uint8_t bytes[64] = {};
+    uint8_t bytes[128] = {};
     const uint8_t reg[] = {0x10};
     const auto fails = [&](auto operation) {
         camera_->queueReplyStatus(kError);
