@@ -672,6 +672,10 @@ class statusScript {
 TEST_F(callbackExportsTest, clientClosesWhileTheStatusCallbackReopens) {
     startStreaming();
     statusScript status;
+    ASSERT_EQ(ZEL_CAM_StatusCallback(index_, &statusScript::callback, &status), 0);
+    cameras().camera(1)->unplug();
+    ASSERT_TRUE(log_.waitFor("INFO camera count changed 0"));
+    // Armed only now: the reports of the open's first passes are over.
     std::atomic<bool> once{false};
     status.arm([&](uint32_t count) {
         if (count == 1 && !once.exchange(true)) {
@@ -681,9 +685,6 @@ TEST_F(callbackExportsTest, clientClosesWhileTheStatusCallbackReopens) {
             ZEL_CAM_Open(index_);
         }
     });
-    ASSERT_EQ(ZEL_CAM_StatusCallback(index_, &statusScript::callback, &status), 0);
-    cameras().camera(1)->unplug();
-    ASSERT_TRUE(log_.waitFor("INFO camera count changed 0"));
     cameras().camera(1)->replug();
     ASSERT_TRUE(script_.waitUntilEntered());
     EXPECT_EQ(ZEL_CAM_Close(index_), 0);  // the client's close wins over the callback's open
@@ -721,6 +722,9 @@ TEST_F(callbackExportsTest, clientClosesWhileTheStatusCallbackStartsAndTheFrameC
         ZEL_CAM_Close(index_);
     });
     statusScript status;
+    ASSERT_EQ(ZEL_CAM_StatusCallback(index_, &statusScript::callback, &status), 0);
+    cameras().camera(1)->unplug();
+    ASSERT_TRUE(log_.waitFor("INFO camera count changed 0"));
     std::atomic<bool> started{false};
     status.arm([&](uint32_t count) {
         if (count == 1 && !started.exchange(true)) {
@@ -728,9 +732,6 @@ TEST_F(callbackExportsTest, clientClosesWhileTheStatusCallbackStartsAndTheFrameC
             ZEL_CAM_StartPic(index_, 0, 0);
         }
     });
-    ASSERT_EQ(ZEL_CAM_StatusCallback(index_, &statusScript::callback, &status), 0);
-    cameras().camera(1)->unplug();
-    ASSERT_TRUE(log_.waitFor("INFO camera count changed 0"));
     cameras().camera(1)->replug();
     ASSERT_TRUE(eventually([&] { return started.load(); }));
     EXPECT_EQ(ZEL_CAM_Close(index_), 0);
