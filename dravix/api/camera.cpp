@@ -180,11 +180,6 @@ void camera::setStatusCallback(StatusCallback callback, void* user) {
     statusUser_ = user;
 }
 
-std::string camera::moniker() const {
-    std::lock_guard<std::mutex> lock(lifecycleMutex_);
-    return moniker_;
-}
-
 int camera::startStream(void* window, const char* operation) {
     uint8_t flip = 0;
     const int read = getDspFunction(dspCode(DspFunction::HvFlip), &flip, 1);

@@ -73,7 +73,6 @@ class camera : public cameraDsp, private deviceWatcher::client {
     bool isOpened() const { return opened_; }
     bool isHidOpen() const { return hidOpen_; }
     uint8_t cameraCount() const { return watcher_.cameraCount(); }
-    std::string moniker() const;
     // Reports taken by the interrupt thread, for diagnostics.
     uint64_t interruptReportsTaken() const { return interrupts_.reportsTaken(); }
 

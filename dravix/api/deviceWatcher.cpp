@@ -51,8 +51,7 @@ void deviceWatcher::pass(uint8_t& last, bool firstPass) {
 }
 
 void deviceWatcher::reopen(int retriesLeft) {
-    lastReopen_ = owner_.onDeviceReturned();
-    reopenRetries_ = lastReopen_ != 0 ? retriesLeft : 0;
+    reopenRetries_ = owner_.onDeviceReturned() != 0 ? retriesLeft : 0;
 }
 
 }  // namespace dravix

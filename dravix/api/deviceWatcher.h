@@ -49,8 +49,6 @@ class deviceWatcher {
     bool isCurrentThread() const { return thread_.isCurrentThread(); }
     // The count of the last enumeration.
     uint8_t cameraCount() const { return cameraCount_; }
-    // The result of the last reopen; 0 before any.
-    int lastReopenResult() const { return lastReopen_; }
 
   private:
     void run();
@@ -63,7 +61,6 @@ class deviceWatcher {
     client& owner_;
     manualResetEvent wake_;
     std::atomic<uint8_t> cameraCount_{0};
-    std::atomic<int> lastReopen_{0};
     // Passes left to retry a reopen that failed; only the watcher's thread uses it.
     int reopenRetries_ = 0;
     // Last: it ends before the members its thread uses.

@@ -80,33 +80,28 @@ uint8_t deviceCommands::identityRequest(uint8_t commandId, uint8_t component, ui
 }
 
 uint8_t deviceCommands::getVersion(uint8_t component, VersionInfo& version, BuildInfo& build) {
+    return readVersion("camera::getVersion", component, version, build);
+}
+
+uint8_t deviceCommands::getBuild(uint8_t component, BuildInfo& build) {
+    VersionInfo unused{};
+    return readVersion("camera::getBuild", component, unused, build);
+}
+
+uint8_t deviceCommands::readVersion(const char* operation, uint8_t component, VersionInfo& version,
+                                    BuildInfo& build) {
     version = VersionInfo{};
     build = BuildInfo{};
     std::array<uint8_t, kVersionReply> reply{};
     const uint8_t result = identityRequest(kCmdGetVersion, component, reply.data(), reply.size());
     if (result != 0) {
-        log_.error("camera::getVersion, component: %d", component);
+        log_.error("%s, component: %d", operation, component);
         return result;
     }
     if (reply[0] == component) {
         version.major = reply[1];
         version.minor = reply[2];
         version.patch = bigEndian16(&reply[3]);
-        std::copy_n(&reply[5], 3, build.part);
-        build.number = bigEndian16(&reply[8]);
-    }
-    return 0;
-}
-
-uint8_t deviceCommands::getBuild(uint8_t component, BuildInfo& build) {
-    build = BuildInfo{};
-    std::array<uint8_t, kVersionReply> reply{};
-    const uint8_t result = identityRequest(kCmdGetVersion, component, reply.data(), reply.size());
-    if (result != 0) {
-        log_.error("camera::getBuild, component: %d", component);
-        return result;
-    }
-    if (reply[0] == component) {
         std::copy_n(&reply[5], 3, build.part);
         build.number = bigEndian16(&reply[8]);
     }

@@ -93,6 +93,9 @@ class deviceCommands {
     enum class ctrlResult { ok, transportFailed, wrongEcho };
     ctrlResult control(const uint8_t* request, uint8_t requestLength, uint8_t* reply,
                        std::size_t replyLength);
+    // getVersion and getBuild: one command, logged as `operation` when it fails.
+    uint8_t readVersion(const char* operation, uint8_t component, VersionInfo& version,
+                        BuildInfo& build);
     uint8_t identityRequest(uint8_t commandId, uint8_t component, uint8_t* reply,
                             std::size_t replyLength);
     uint8_t setConfigBlock(uint8_t type, const uint8_t* data, uint16_t length);
