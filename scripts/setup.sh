@@ -44,8 +44,9 @@ PACKAGES=(
     libhidapi-dev
     # the window display (Xlib) and the X server its tests draw into
     libx11-dev xvfb
-    # the baselines of the colour conversion and scaling benchmarks
-    libopencv-dev
+    # the viewer (Qt 5 widgets, a font for its texts) and its picture and video files; OpenCV is
+    # also the baseline of the colour conversion and scaling benchmarks
+    qtbase5-dev fonts-dejavu-core libopencv-dev
 )
 
 UDEV_RULE="$DRAVIX_ROOT/packaging/70-dravix.rules"

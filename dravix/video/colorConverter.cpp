@@ -88,9 +88,8 @@ const cpuFeatures& features() {
 
 // Runs the vector code of `path` and, for AVX2, SSSE3 on the remaining whole blocks; returns the
 // pixels done.
-std::size_t convertVectors(colorConverter::isa path, int32_t mode, const uint8_t* yuy2,
-                           uint8_t* out, std::size_t pixels) {
-    const colorConverterCoefficients c = colorConverterCoefficients::forMode(mode);
+std::size_t convertVectors(colorConverter::isa path, const colorConverterCoefficients& c,
+                           const uint8_t* yuy2, uint8_t* out, std::size_t pixels) {
     std::size_t done = 0;
     if (path == colorConverter::isa::avx2) {
         done = colorConverterSimd::convertAvx2(c, yuy2, out, pixels);
@@ -137,12 +136,28 @@ void colorConverter::convertWith(isa path, int32_t mode, const uint8_t* yuy2, ui
     std::size_t done = 0;
 #if defined(DRAVIX_COLOR_SIMD)
     if (path != isa::scalar && available(path)) {
-        done = convertVectors(path, mode, yuy2, out, pixels);
+        done = convertVectors(path, colorConverterCoefficients::forMode(mode), yuy2, out, pixels);
     }
 #else
     (void)path;
 #endif
     convertScalar(mode, yuy2 + done * 2, out + done * 3, pixels - done);
+}
+
+std::size_t colorConverter::convertBlocks(const colorConverterCoefficients& form,
+                                          const uint8_t* yuy2, uint8_t* out, std::size_t pixels) {
+#if defined(DRAVIX_COLOR_SIMD)
+    const isa path = activeIsa();
+    if (path != isa::scalar && yuy2 != nullptr && out != nullptr) {
+        return convertVectors(path, form, yuy2, out, pixels);
+    }
+#else
+    (void)form;
+    (void)yuy2;
+    (void)out;
+    (void)pixels;
+#endif
+    return 0;
 }
 
 bool colorConverter::available(isa path) {

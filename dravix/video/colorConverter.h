@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "video/colorConverterCoefficients.h"
+
 namespace dravix {
 
 // Converts YUY2 frames (Y0, U, Y1, V per pair of pixels) to 24-bit pixels for the window display.
@@ -32,6 +34,13 @@ class colorConverter {
     // With `path`, or with the scalar one when this build or CPU lacks `path`.
     static void convertWith(isa path, int32_t mode, const uint8_t* yuy2, uint8_t* out,
                             std::size_t pixels);
+
+    // Converts the whole vector blocks at the start of `pixels` with the linear form `form` and
+    // the fastest implementation; returns how many pixels that was (0 where no vector code runs).
+    // The caller converts the rest with its own formulas. For programs whose formulas are not one
+    // of the colour modes but fit the linear form.
+    static std::size_t convertBlocks(const colorConverterCoefficients& form, const uint8_t* yuy2,
+                                     uint8_t* out, std::size_t pixels);
 
     // Whether this build has `path` and this CPU runs it.
     static bool available(isa path);

@@ -2,7 +2,8 @@
 // dispatched path, against OpenCV's cvtColor YUY2 → BGR on one thread (the baseline). The frame
 // is a test card: colour bars over the top half, a luma ramp with a chroma sweep below, and some
 // noise, so that every channel clamps at both ends somewhere. Reports frames per second (fps)
-// and bytes of YUY2 per second; the label names the path used.
+// and bytes of YUY2 per second; the label names the path used. The viewer's own conversion
+// (frameConverter) runs against the same baseline and against its formulas pixel by pixel.
 #include <benchmark/benchmark.h>
 
 #include <opencv2/core.hpp>
@@ -12,6 +13,7 @@
 #include <random>
 #include <vector>
 
+#include "frameConverter.h"
 #include "video/colorConverter.h"
 
 namespace {
@@ -101,6 +103,23 @@ void dravixPath(benchmark::State& state) {
     state.SetLabel(dravix::colorConverter::name(path));
 }
 
+// The viewer's conversion into a cv::Mat, vector code and formulas alone.
+void viewerFrame(benchmark::State& state) {
+    const bool vector = state.range(0) != 0;
+    cv::Mat out(kHeight, kWidth, CV_8UC3);
+    for (auto _ : state) {
+        if (vector) {
+            frameConverter::convert(frame(), out);
+        } else {
+            frameConverter::convertScalar(frame(), out);
+        }
+        benchmark::DoNotOptimize(out.data);
+        benchmark::ClobberMemory();
+    }
+    report(state);
+    state.SetLabel(vector ? dravix::colorConverter::activePath() : "formulas");
+}
+
 }  // namespace
 
 BENCHMARK(openCvBgr)->Unit(benchmark::kMicrosecond)->MinTime(1.0);
@@ -121,6 +140,13 @@ BENCHMARK(dravixPath)
     ->Arg(static_cast<int>(dravix::colorConverter::isa::scalar))
     ->Arg(static_cast<int>(dravix::colorConverter::isa::ssse3))
     ->Arg(static_cast<int>(dravix::colorConverter::isa::avx2))
+    ->Unit(benchmark::kMicrosecond)
+    ->MinTime(1.0);
+
+BENCHMARK(viewerFrame)
+    ->ArgName("vector")
+    ->Arg(1)
+    ->Arg(0)
     ->Unit(benchmark::kMicrosecond)
     ->MinTime(1.0);
 

@@ -1,0 +1,387 @@
+#include "ImageViewer.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QMenu>
+#include <QMenuBar>
+#include <QScreen>
+#include <QStandardPaths>
+#include <QStatusBar>
+#include <QTimer>
+#include <QToolBar>
+
+#include <cstdio>
+
+#include "AspectRatioPixmapLabel.h"
+#include "frameConverter.h"
+#include "viewerPaths.h"
+
+namespace {
+
+const char kWindowIcon[] = ":/icons/Ovasto_ZEL.png";
+const char kDestinationKey[] = "kyrViewerDstDirName";
+constexpr int kFormatDetectMs = 200;
+constexpr int kDisplayMs = 5;
+constexpr int kWatchdogMs = 2000;
+constexpr int kMediaCheckMs = 1000;
+constexpr int kRecordIconSide = 128;
+// Below this width the picture is scaled smoothly; larger ones are scaled fast.
+constexpr int kSmoothScalingBelowWidth = 420;
+// A watchdog period with fewer frame callbacks than this means the camera has gone silent.
+constexpr int kSignsOfLifePerPeriod = 2;
+// The viewer stores its captures on a removable medium: fixed capture directory, media check,
+// thumbnails, no Folder action.
+constexpr bool kMemoryMediaMode = true;
+
+}  // namespace
+
+ImageViewer::ImageViewer(const std::string& libraryFile, QWidget* parent)
+    : QMainWindow(parent),
+      receiver_(libraryFile),
+      settings_(QStringLiteral("zel gmbh"), QStringLiteral("kyrViewer")) {
+    aboutSettings_.eulaPath = viewerPaths::dataDirectory() + QStringLiteral("/eula.txt");
+    readDesktopGeometry();
+    destinationDirectory_ =
+        settings_
+            .value(kDestinationKey,
+                   QStandardPaths::writableLocation(QStandardPaths::PicturesLocation))
+            .toString();
+    setWindowTitle(QStringLiteral("Dravix Viewer"));
+    setWindowIcon(QIcon(kWindowIcon));
+    createPictureLabel();
+    showMaximized();
+    createMenus();
+    createLogosToolBar();
+    createRecordToolBar();
+    menuBar()->hide();
+    statusBar()->show();
+    createTimers();
+    updateActionStates();
+    startCamera();
+}
+
+ImageViewer::~ImageViewer() = default;
+
+void ImageViewer::readDesktopGeometry() {
+    QScreen* screen = this->screen() != nullptr ? this->screen() : QGuiApplication::primaryScreen();
+    const QRect available = screen != nullptr ? screen->availableGeometry() : QRect();
+    desktopWidth_ = available.width();
+    desktopHeight_ = available.height();
+    std::printf("DesktopWidth:%d\nDesktopHeight:%d\n", desktopWidth_, desktopHeight_);
+}
+
+void ImageViewer::createPictureLabel() {
+    pictureLabel_ = new AspectRatioPixmapLabel(this);
+    pictureLabel_->setBackgroundRole(QPalette::Window);
+    pictureLabel_->setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
+    setCentralWidget(pictureLabel_);
+}
+
+void ImageViewer::createMenus() {
+    QAction* aboutAction = new QAction(tr("&About"), this);
+    connect(aboutAction, &QAction::triggered, this, &ImageViewer::about);
+    menuBar()->addMenu(tr("&Settings"));
+    QMenu* help = menuBar()->addMenu(tr("&Help"));
+    help->addAction(aboutAction);
+}
+
+void ImageViewer::createLogosToolBar() {
+    logosToolBar_ = new QToolBar(tr("Logos"), this);
+    logosToolBar_->setObjectName(QStringLiteral("logosToolBar"));
+    logoAction_ = logosToolBar_->addAction(QIcon(":/icons/Probator_white_400.png"), QString());
+    logoAction_->setObjectName(QStringLiteral("logoAction"));
+    for (int k = 0; k < kThumbs; ++k) {
+        thumbActions_[k] = logosToolBar_->addAction(QString());
+        thumbActions_[k]->setObjectName(QStringLiteral("thumbAction%1").arg(k));
+    }
+    sizeLogosToolBar();
+}
+
+// The Logos toolbar sits on the right, one sixth of the desktop's height wide.
+void ImageViewer::sizeLogosToolBar() {
+    addToolBar(Qt::RightToolBarArea, logosToolBar_);
+    logosToolBar_->setOrientation(Qt::Vertical);
+    logosToolBar_->setMovable(false);
+    logosToolBar_->setVisible(true);
+    logoAction_->setIcon(QIcon(":/icons/Probator_white_400.png"));
+    const int side = desktopHeight_ / 6;
+    logosToolBar_->setIconSize(QSize(side, side));
+    std::printf("set logoWidth %d\n", side);
+}
+
+void ImageViewer::createRecordToolBar() {
+    recordToolBar_ = new QToolBar(tr("Record"), this);
+    recordToolBar_->setObjectName(QStringLiteral("recordToolBar"));
+    snapshotAction_ = addRecordAction(tr("&Snapshot"), tr("Snapshot"), "volo_snapshot_icon",
+                                      &ImageViewer::captureImageTriggered);
+    recordAction_ = addRecordAction(tr("&Record"), tr("Record"), "volo_record_icon",
+                                    &ImageViewer::recordSteamTriggered);
+    stopRecordAction_ =
+        addRecordAction(tr("&Stop Record"), tr("Stop Record"), "volo_stop_record_icon",
+                        &ImageViewer::stopRecordingTriggered);
+    recordToolBar_->addSeparator();
+    playAction_ = addRecordAction(tr("Play"), tr("Play"), "volo_play_icon",
+                                  &ImageViewer::replayFileTriggered);
+    folderAction_ = addRecordAction(tr("&Folder"), tr("Folder"), "volo_folder_icon",
+                                    &ImageViewer::selectDestDirTriggered);
+    infoAction_ =
+        addRecordAction(tr("About"), tr("About"), "volo_about_icon", &ImageViewer::infoTriggered);
+    snapshotAction_->setEnabled(false);
+    recordAction_->setEnabled(false);
+    stopRecordAction_->setEnabled(false);
+    folderAction_->setVisible(!kMemoryMediaMode);
+    addToolBar(Qt::LeftToolBarArea, recordToolBar_);
+    recordToolBar_->setOrientation(Qt::Vertical);
+    recordToolBar_->setMovable(false);
+    recordToolBar_->setVisible(true);
+    recordToolBar_->setIconSize(QSize(kRecordIconSide, kRecordIconSide));
+}
+
+// `toolTip` doubles as the object name of the action (without spaces), for finding it again.
+QAction* ImageViewer::addRecordAction(const QString& text, const QString& toolTip,
+                                      const QString& icon, void (ImageViewer::*slot)()) {
+    QAction* action =
+        recordToolBar_->addAction(QIcon(QStringLiteral(":/icons/%1.png").arg(icon)), text);
+    action->setObjectName(QString(toolTip).remove(' ') + QStringLiteral("Action"));
+    action->setToolTip(toolTip);
+    action->setPriority(QAction::LowPriority);
+    action->setCheckable(false);
+    connect(action, &QAction::triggered, this, slot);
+    return action;
+}
+
+void ImageViewer::createTimers() {
+    displayTimer_ = createTimer(QStringLiteral("displayTimer"), &ImageViewer::on_timer_displayCam);
+    statusClearTimer_ =
+        createTimer(QStringLiteral("statusClearTimer"), &ImageViewer::clearStatusBar);
+    statusClearTimer_->setSingleShot(true);
+    watchdogTimer_ =
+        createTimer(QStringLiteral("watchdogTimer"), &ImageViewer::onTimer_cameraWatchDog);
+    formatTimer_ = createTimer(QStringLiteral("formatTimer"), &ImageViewer::onTimer_formatDetect);
+}
+
+QTimer* ImageViewer::createTimer(const QString& name, void (ImageViewer::*slot)()) {
+    QTimer* timer = new QTimer(this);
+    timer->setObjectName(name);
+    connect(timer, &QTimer::timeout, this, slot);
+    return timer;
+}
+
+// Loads the library and finds the camera; the format timer then opens it. Without the library
+// the window closes and no library function is ever called.
+void ImageViewer::startCamera() {
+    statusBar()->showMessage(tr("Open DLL..."));
+    libraryLoaded_ = receiver_.loadDll();
+    if (!libraryLoaded_) {
+        close();
+        return;
+    }
+    statusBar()->showMessage(tr("initCam..."));
+    receiver_.initCam();
+    formatTimer_->start(kFormatDetectMs);
+    mediaPresent_ = false;
+    thumbCount_ = 0;
+    mediaTimer_ = createTimer(QStringLiteral("mediaTimer"), &ImageViewer::on_memoryStickChecker);
+    mediaTimer_->start(kMediaCheckMs);
+}
+
+int ImageViewer::cropForWidth(int width) {
+    switch (width) {
+        case 202:
+            return 1;
+        case 204:
+            return 2;
+        case 206:
+            return 3;
+        case 208:
+            return 4;
+        default:
+            return 0;
+    }
+}
+
+void ImageViewer::onTimer_formatDetect() {
+    if (!receiver_.isCameraOpened()) {
+        if (receiver_.openCam()) {
+            std::printf("startAquisition...\n");
+            receiver_.startAcquisition();
+        }
+        return;
+    }
+    statusBar()->showMessage(tr("Waiting for image"));
+    if (receiver_.getWidth() == 0) {
+        receiver_.startAcquisition();
+        return;
+    }
+    formatTimer_->stop();
+    std::printf("first frame received\n");
+    frameWidth_ = receiver_.getWidth();
+    frameHeight_ = receiver_.getHeight();
+    setUpFormat();
+    showMaximized();
+}
+
+void ImageViewer::setUpFormat() {
+    statusBar()->showMessage(tr("Camera format: %1 x %2").arg(frameWidth_).arg(frameHeight_));
+    displayImage_ = cv::Mat::zeros(frameHeight_, frameWidth_, CV_8UC3);
+    showFrame(displayImage_);
+    cameraRunning_ = true;
+    statusBar()->showMessage(QString());
+    sizeLogosToolBar();
+    show();
+    raise();
+    receiver_.allocFrameBuffers();
+    updateActionStates();
+    lastShownIndex_ = receiver_.getFrameIndex();
+    displayTimer_->start(kDisplayMs);
+    receiver_.resetFrameCount();
+    watchdogTimer_->start(kWatchdogMs);
+}
+
+void ImageViewer::on_timer_displayCam() {
+    const int index = receiver_.getFrameIndex();
+    if (index == lastShownIndex_ || frameWidth_ <= 0) {
+        return;
+    }
+    const cv::Mat* frame = receiver_.claimFrame(index);
+    if (frame == nullptr) {
+        return;  // that slot is being written: the next tick takes a newer frame
+    }
+    if (index > lastShownIndex_ + 1) {
+        std::printf("Missed frames: %d\n", index - lastShownIndex_ - 1);
+    }
+    // The ring follows a format that changed after a restart; the display follows the ring.
+    frameConverter::convert(*frame, displayImage_);
+    receiver_.releaseFrame();
+    showFrame(displayImage_);
+    lastShownIndex_ = index;
+    ++shownFrameCount_;
+}
+
+void ImageViewer::showFrame(const cv::Mat& image) {
+    if (image.empty() || image.type() != CV_8UC3) {
+        frameWidth_ = 0;
+        frameHeight_ = 0;
+        framePixmap_ = QPixmap();
+        return;
+    }
+    frameWidth_ = image.cols;
+    frameHeight_ = image.rows;
+    const int crop = cropForWidth(frameWidth_);
+    // The picture is blue-green-red already: Qt reads it as such, without a swapped copy.
+    frameImage_ = QImage(image.data + 3 * crop, frameWidth_ - 2 * crop, frameHeight_,
+                         static_cast<int>(image.step), QImage::Format_BGR888);
+    framePixmap_ = QPixmap::fromImage(frameImage_);
+    if (framePixmap_.isNull()) {
+        return;
+    }
+    pictureLabel_->setSmooth(frameWidth_ < kSmoothScalingBelowWidth);
+    pictureLabel_->setPixmap(framePixmap_);
+}
+
+void ImageViewer::showBlackFrame() {
+    showFrame(cv::Mat::zeros(frameHeight_, frameWidth_, CV_8UC3));
+}
+
+void ImageViewer::onTimer_cameraWatchDog() {
+    if (receiver_.getFrameCount() < kSignsOfLifePerPeriod) {
+        showBlackFrame();
+        std::printf("restart camera... \n");
+        receiver_.restartCam();
+        // The restart blocked for a whole period, so the timer is already due again: without a
+        // fresh period the restarted camera would be judged on the frames of a few microseconds
+        // and restarted again, for ever.
+        watchdogTimer_->start(kWatchdogMs);
+    }
+    receiver_.resetFrameCount();
+}
+
+void ImageViewer::on_memoryStickChecker() {
+    const bool before = mediaPresent_;
+    mediaPresent_ = viewerPaths::mediaPresent();
+    if (mediaPresent_ != before) {
+        thumbCount_ = 0;
+        refreshThumbs();
+    }
+    updateActionStates();
+}
+
+void ImageViewer::updateActionStates() {
+    const bool canCapture = cameraRunning_ && !recording_ && mediaPresent_;
+    snapshotAction_->setEnabled(canCapture);
+    recordAction_->setEnabled(canCapture);
+    stopRecordAction_->setEnabled(recording_);
+    playAction_->setEnabled(!recording_ && mediaPresent_);
+}
+
+void ImageViewer::refreshThumbs() {
+    for (int k = 0; k < kThumbs; ++k) {
+        thumbActions_[k]->setIcon(k < thumbCount_ ? thumbIcons_[k] : emptyIcon_);
+    }
+}
+
+void ImageViewer::pushThumb() {
+    if (thumbCount_ > 0) {
+        for (int k = kThumbs - 1; k > 0; --k) {
+            thumbIcons_[k] = thumbIcons_[k - 1];
+        }
+    }
+    thumbIcons_[0] = QIcon(framePixmap_);
+    thumbCount_ = std::min(thumbCount_ + 1, kThumbs);
+    refreshThumbs();
+}
+
+void ImageViewer::closeEvent(QCloseEvent* event) {
+    if (!closed_) {
+        closed_ = true;
+        stopRecordingTriggered();
+        formatTimer_->stop();
+        watchdogTimer_->stop();
+        displayTimer_->stop();
+        receiver_.closeCam();
+    }
+    event->accept();
+}
+
+void ImageViewer::on_closeReplayWin() {
+    updateActionStates();
+    setEnabled(true);
+    show();
+    raise();
+    displayTimer_->start(kDisplayMs);
+}
+
+void ImageViewer::logoTriggered() {
+    logosToolBar_->setVisible(!logosToolBar_->isVisible());
+}
+
+void ImageViewer::clearStatusBar() {
+    statusBar()->showMessage(QString());
+}
+
+void ImageViewer::about() {
+    aboutBox::showShortAbout(this);
+}
+
+void ImageViewer::infoTriggered() {
+    aboutBox(aboutSettings_, this, textWindow_).exec();
+}
+
+// The live picture is always fitted to the window: the zoom slots and showToolbar() have no effect.
+void ImageViewer::showToolbar() {}
+void ImageViewer::zoom_x4() {}
+void ImageViewer::zoom_x3() {}
+void ImageViewer::zoom_x2() {}
+void ImageViewer::zoom_x1() {}
+void ImageViewer::zoom_x0_5() {}
+void ImageViewer::zoom_x0_25() {}
+void ImageViewer::zoom_x0_125() {}
+void ImageViewer::zoomChange(int) {}
+
+// Captures and replay come with their own code; until then these actions do nothing.
+void ImageViewer::captureImageTriggered() {}
+void ImageViewer::recordSteamTriggered() {}
+void ImageViewer::stopRecordingTriggered() {}
+void ImageViewer::replayFileTriggered() {}
+void ImageViewer::selectDestDirTriggered() {}
