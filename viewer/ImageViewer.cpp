@@ -2,9 +2,14 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QScreen>
 #include <QStandardPaths>
 #include <QStatusBar>
@@ -12,8 +17,12 @@
 #include <QToolBar>
 
 #include <cstdio>
+#include <ctime>
+
+#include <opencv2/imgcodecs.hpp>
 
 #include "AspectRatioPixmapLabel.h"
+#include "captureNames.h"
 #include "frameConverter.h"
 #include "viewerPaths.h"
 
@@ -25,6 +34,9 @@ constexpr int kFormatDetectMs = 200;
 constexpr int kDisplayMs = 5;
 constexpr int kWatchdogMs = 2000;
 constexpr int kMediaCheckMs = 1000;
+constexpr int kStatusAfterSnapshotMs = 1000;
+constexpr int kStatusAfterRecordingMs = 500;
+const char kCaptureDirectory[] = "Capture";
 constexpr int kRecordIconSide = 128;
 // Below this width the picture is scaled smoothly; larger ones are scaled fast.
 constexpr int kSmoothScalingBelowWidth = 420;
@@ -269,10 +281,17 @@ void ImageViewer::showFrame(const cv::Mat& image) {
     frameWidth_ = image.cols;
     frameHeight_ = image.rows;
     const int crop = cropForWidth(frameWidth_);
+    if (recording_) {
+        recorder_.write(image);
+    }
     // The picture is blue-green-red already: Qt reads it as such, without a swapped copy.
     frameImage_ = QImage(image.data + 3 * crop, frameWidth_ - 2 * crop, frameHeight_,
                          static_cast<int>(image.step), QImage::Format_BGR888);
     framePixmap_ = QPixmap::fromImage(frameImage_);
+    if (captureRequest_) {
+        takeSnapshot(image, crop);
+        captureRequest_ = false;
+    }
     if (framePixmap_.isNull()) {
         return;
     }
@@ -379,9 +398,117 @@ void ImageViewer::zoom_x0_25() {}
 void ImageViewer::zoom_x0_125() {}
 void ImageViewer::zoomChange(int) {}
 
-// Captures and replay come with their own code; until then these actions do nothing.
-void ImageViewer::captureImageTriggered() {}
-void ImageViewer::recordSteamTriggered() {}
-void ImageViewer::stopRecordingTriggered() {}
+// Replay comes with its own window; until then Play does nothing.
 void ImageViewer::replayFileTriggered() {}
-void ImageViewer::selectDestDirTriggered() {}
+
+void ImageViewer::captureImageTriggered() {
+    if (cameraRunning_ && !recording_) {
+        captureRequest_ = true;
+        statusBar()->showMessage(tr("Capture Frame ..."));
+    }
+}
+
+// A snapshot that cannot be written is reported in the status bar and leaves no thumbnail, so
+// that a lost picture never looks taken.
+void ImageViewer::takeSnapshot(const cv::Mat& image, int crop) {
+    if (!ensureDestination()) {
+        mediaMissingBox();
+        return;
+    }
+    const QString name = captureNames::freeName(destinationDirectory_, snapshotPrefix_,
+                                                QStringLiteral(".jpg"), std::time(nullptr));
+    const QByteArray fileName = QFile::encodeName(name);
+    std::printf("Writing to image file: \"%s\"\n\n", fileName.constData());
+    const cv::Mat visible = image(cv::Rect(crop, 0, image.cols - 2 * crop, image.rows));
+    bool written = false;
+    try {
+        written = cv::imwrite(fileName.toStdString(), visible);
+    } catch (const cv::Exception&) {
+        written = false;
+    }
+    if (!written) {
+        std::printf("cannot write image file: \"%s\"\n", fileName.constData());
+        statusBar()->showMessage(tr("Cannot write %1").arg(name));
+        return;
+    }
+    statusBar()->showMessage(tr("Writing %1").arg(name));
+    statusClearTimer_->start(kStatusAfterSnapshotMs);
+    if (kMemoryMediaMode) {
+        pushThumb();
+    }
+}
+
+void ImageViewer::recordSteamTriggered() {
+    if (!cameraRunning_ || captureRequest_ || frameWidth_ == 0) {
+        return;
+    }
+    const int crop = cropForWidth(frameWidth_);
+    if (!ensureDestination()) {
+        mediaMissingBox();
+        return;
+    }
+    const QString name = captureNames::freeName(destinationDirectory_, videoPrefix_,
+                                                QStringLiteral(".avi"), std::time(nullptr));
+    std::printf("Open video file: \"%s\"\n\n", QFile::encodeName(name).constData());
+    if (!recorder_.open(name, frameWidth_, frameHeight_, crop)) {
+        std::printf("cannot open video writer! %p\n", static_cast<const void*>(nullptr));
+        return;
+    }
+    if (kMemoryMediaMode) {
+        pushThumb();
+    }
+    recording_ = true;
+    statusBar()->showMessage(tr("Recording"));
+    std::printf("open video writer! %p\n", recorder_.handle());
+    std::printf("Width: %d Height: %d\n", frameWidth_, frameHeight_);
+    updateActionStates();
+}
+
+void ImageViewer::stopRecordingTriggered() {
+    stopRecording();
+}
+
+void ImageViewer::stopRecording() {
+    if (!recording_) {
+        return;
+    }
+    recording_ = false;
+    if (recorder_.close()) {
+        std::printf("Video file closed\n");
+        statusBar()->showMessage(tr("Closing File..."));
+        statusClearTimer_->start(kStatusAfterRecordingMs);
+    }
+    updateActionStates();
+}
+
+void ImageViewer::selectDestDirTriggered() {
+    const QString start = settings_.value(kDestinationKey, QDir::currentPath()).toString();
+    const QString chosen = QFileDialog::getExistingDirectory(
+        this, tr("Select Destination Directory"), start, QFileDialog::Options());
+    if (!chosen.isEmpty()) {
+        settings_.setValue(kDestinationKey, chosen);
+        destinationDirectory_ = chosen;
+    }
+}
+
+// A medium that is present but cannot be written counts as missing: the capture would be lost.
+bool ImageViewer::ensureDestination() {
+    const QString root = viewerPaths::mediaRoot();
+    if (root.isEmpty()) {
+        return false;
+    }
+    destinationDirectory_ = root + "/" + kCaptureDirectory;
+    if (!QFileInfo(destinationDirectory_).isDir()) {
+        if (!QDir(root).mkdir(kCaptureDirectory) || !QFileInfo(destinationDirectory_).isDir()) {
+            return false;
+        }
+    }
+    return QFileInfo(destinationDirectory_).isWritable();
+}
+
+void ImageViewer::mediaMissingBox() {
+    QMessageBox box(QMessageBox::Warning, tr("Error"), tr("Memory media not available"),
+                    QMessageBox::Ok, this);
+    box.setDefaultButton(QMessageBox::Ok);
+    box.exec();
+}

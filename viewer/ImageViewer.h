@@ -15,6 +15,7 @@
 #include "aboutBox.h"
 #include "dravixReceiver.h"
 #include "textWindowClass.h"
+#include "videoRecorder.h"
 
 class AspectRatioPixmapLabel;
 class QAction;
@@ -48,6 +49,13 @@ class ImageViewer : public QMainWindow {
     void refreshThumbs();
     // Makes the picture on display the newest of the four thumbnails.
     void pushThumb();
+    // Makes sure the capture directory "Capture" exists on the medium (created when missing) and
+    // can be written; it becomes the destination directory.
+    bool ensureDestination();
+    // The modal "Memory media not available" box.
+    void mediaMissingBox();
+    // Ends a recording: completes the file. Nothing when not recording.
+    void stopRecording();
 
     // State for the tests and the capture code.
     dravixReceiver& receiver() { return receiver_; }
@@ -58,6 +66,8 @@ class ImageViewer : public QMainWindow {
     int thumbCount() const { return thumbCount_; }
     int frameWidth() const { return frameWidth_; }
     int frameHeight() const { return frameHeight_; }
+    bool isRecording() const { return recording_; }
+    const QString& destinationDirectory() const { return destinationDirectory_; }
     // Camera frames the display tick has shown since start-up.
     int shownFrameCount() const { return shownFrameCount_; }
 
@@ -105,12 +115,17 @@ class ImageViewer : public QMainWindow {
     void startCamera();
     void setUpFormat();
     void showBlackFrame();
+    // Writes the picture on display (without its crop columns) as the next snapshot.
+    void takeSnapshot(const cv::Mat& image, int crop);
 
     textWindowClass textWindow_;
     aboutBox::config aboutSettings_;
     dravixReceiver receiver_;
     QSettings settings_;
     QString destinationDirectory_;
+    const QString snapshotPrefix_ = QStringLiteral("img_");
+    const QString videoPrefix_ = QStringLiteral("mov_");
+    videoRecorder recorder_;
     int desktopWidth_ = 0;
     int desktopHeight_ = 0;
     int frameWidth_ = 0;

@@ -17,37 +17,11 @@
 #include "emu/emulatedCameraSet.h"
 #include "frameRing.h"
 #include "stdoutCapture.h"
+#include "viewerTestSupport.h"
+
+using namespace viewerTestSupport;
 
 namespace {
-
-constexpr int kCameraWidth = 208;
-constexpr int kCameraHeight = 200;
-
-std::shared_ptr<dravix::emu::emulatedCamera> emulatedCamera() {
-    return dravix::emu::emulatedCameraSet::instance().camera(1);
-}
-
-QAction* action(const ImageViewer& viewer, const char* name) {
-    return viewer.findChild<QAction*>(name);
-}
-
-QTimer* timer(const ImageViewer& viewer, const char* name) {
-    return viewer.findChild<QTimer*>(name);
-}
-
-// Whether every pixel of `pixmap` is black.
-bool isBlack(const QPixmap& pixmap) {
-    const QImage image = pixmap.toImage().convertToFormat(QImage::Format_RGB888);
-    for (int y = 0; y < image.height(); ++y) {
-        const uchar* row = image.constScanLine(y);
-        for (int x = 0; x < image.width() * 3; ++x) {
-            if (row[x] != 0) {
-                return false;
-            }
-        }
-    }
-    return true;
-}
 
 int count(const QString& text, const QString& what) {
     return text.count(what);
@@ -81,9 +55,7 @@ class imageViewerTest : public QObject {
 void imageViewerTest::init() {
     QVERIFY(media_.isValid());
     qputenv("KYRVIEWER_MEDIA", media_.path().toUtf8());
-    dravix::emu::emulatedCameraSet::instance().configure(1);
-    emulatedCamera()->setVideoFormat(kCameraWidth, kCameraHeight, 60);
-    emulatedCamera()->pauseFrames(false);
+    setUpEmulatedCamera();
 }
 
 void imageViewerTest::cleanup() {
@@ -94,12 +66,8 @@ void imageViewerTest::cleanup() {
 }
 
 void imageViewerTest::startRunningViewer() {
-    viewer_ = std::make_unique<ImageViewer>("");  // the library code linked into this program
-    QVERIFY(viewer_->libraryLoaded());
-    QVERIFY(QTest::qWaitFor([&] { return viewer_->isCameraRunning(); }, 10000));
-    const int shown = viewer_->receiver().getFrameIndex();
-    QVERIFY(QTest::qWaitFor([&] { return viewer_->receiver().getFrameIndex() != shown; }, 5000));
-    QVERIFY(QTest::qWaitFor([&] { return !isBlack(viewer_->framePixmap()); }, 5000));
+    viewer_ = viewerTestSupport::startRunningViewer();
+    QVERIFY(viewer_ != nullptr);
 }
 
 void imageViewerTest::showsTheLiveCameraCropped() {

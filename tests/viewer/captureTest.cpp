@@ -1,0 +1,240 @@
+// Snapshots and recordings of the main window on the emulated 208 x 200 camera, into a temporary
+// medium: file names, picture sizes and contents, frame counts, action states, the error box for
+// a missing or unwritable medium, and that no capture overwrites another.
+#include <QtTest>
+
+#include <QAction>
+#include <QApplication>
+#include <QMessageBox>
+#include <QTemporaryDir>
+
+#include <memory>
+
+#include <opencv2/imgcodecs.hpp>
+#include <opencv2/videoio.hpp>
+
+#include "ImageViewer.h"
+#include "captureNames.h"
+#include "stdoutCapture.h"
+#include "viewerTestSupport.h"
+
+using namespace viewerTestSupport;
+
+namespace {
+
+QStringList capturesIn(const QString& directory, const QString& pattern) {
+    return QDir(directory + "/Capture").entryList({pattern}, QDir::Files, QDir::Name);
+}
+
+// Closes the next modal box once it shows and remembers its title and text.
+class modalBoxCloser {
+  public:
+    modalBoxCloser() {
+        QTimer::singleShot(0, [this] { closeWhenShown(); });
+    }
+    QString title;
+    QString text;
+
+  private:
+    void closeWhenShown() {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (box == nullptr) {
+            QTimer::singleShot(10, [this] { closeWhenShown(); });
+            return;
+        }
+        title = box->windowTitle();
+        text = box->text();
+        box->accept();
+    }
+};
+
+// Mean absolute difference per channel between a written picture and the one on display.
+double differenceToShown(const cv::Mat& written, const QPixmap& shown) {
+    const QImage image = shown.toImage().convertToFormat(QImage::Format_BGR888);
+    const cv::Mat view(image.height(), image.width(), CV_8UC3, const_cast<uchar*>(image.bits()),
+                       static_cast<std::size_t>(image.bytesPerLine()));
+    return cv::norm(written, view, cv::NORM_L1) / static_cast<double>(written.total() * 3);
+}
+
+}  // namespace
+
+class captureTest : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void init();
+    void cleanup();
+    void namesNeverOverwriteACapture();
+    void aSnapshotIsThePictureOnDisplay();
+    void snapshotsWithinOneSecondKeepEveryFile();
+    void aRecordingHoldsEveryFrameShown();
+    void stopWithoutRecordingDoesNothing();
+    void aMissingOrUnwritableMediumShowsTheErrorBox_data();
+    void aMissingOrUnwritableMediumShowsTheErrorBox();
+    void theFifthCapturePushesTheOldestThumbnailOut();
+
+  private:
+    QTemporaryDir media_;
+    std::unique_ptr<ImageViewer> viewer_;
+};
+
+void captureTest::init() {
+    QVERIFY(media_.isValid());
+    qputenv("KYRVIEWER_MEDIA", media_.path().toUtf8());
+    setUpEmulatedCamera();
+}
+
+void captureTest::cleanup() {
+    if (viewer_ != nullptr) {
+        viewer_->close();
+        viewer_.reset();
+    }
+    QDir(media_.path() + "/Capture").removeRecursively();
+}
+
+void captureTest::namesNeverOverwriteACapture() {
+    std::tm march5{};
+    march5.tm_year = 124;
+    march5.tm_mon = 2;
+    march5.tm_mday = 5;
+    march5.tm_hour = 14;
+    march5.tm_min = 7;
+    march5.tm_sec = 9;
+    march5.tm_isdst = -1;
+    const std::time_t when = std::mktime(&march5);
+    QCOMPARE(captureNames::timeStamp(when), QString("2024.03.05-14.07.09"));
+    const QString dir = media_.path();
+    QStringList names;
+    for (int n = 0; n < 3; ++n) {
+        names << captureNames::freeName(dir, "img_", ".jpg", when);
+        QFile file(names.last());
+        QVERIFY(file.open(QIODevice::WriteOnly));
+    }
+    QCOMPARE(names, QStringList({dir + "/img_2024.03.05-14.07.09.jpg",
+                                 dir + "/img_2024.03.05-14.07.09-1.jpg",
+                                 dir + "/img_2024.03.05-14.07.09-2.jpg"}));
+    QCOMPARE(captureNames::freeName(dir, "mov_", ".avi", when),
+             dir + "/mov_2024.03.05-14.07.09.avi");
+}
+
+void captureTest::aSnapshotIsThePictureOnDisplay() {
+    viewer_ = startRunningViewer();
+    QVERIFY(viewer_ != nullptr);
+    viewer_->on_memoryStickChecker();
+    stdoutCapture output;
+    viewer_->captureImageTriggered();
+    QVERIFY(QTest::qWaitFor([&] { return !capturesIn(media_.path(), "*.jpg").isEmpty(); }));
+    const QStringList files = capturesIn(media_.path(), "*.jpg");
+    QCOMPARE(files.size(), 1);
+    QVERIFY(QRegularExpression("^img_\\d{4}\\.\\d\\d\\.\\d\\d-\\d\\d\\.\\d\\d\\.\\d\\d\\.jpg$")
+                .match(files[0])
+                .hasMatch());
+    const QString path = media_.path() + "/Capture/" + files[0];
+    QVERIFY(output.text().contains(QString("Writing to image file: \"%1\"\n\n").arg(path)));
+    QCOMPARE(viewer_->thumbCount(), 1);
+    const cv::Mat written = cv::imread(path.toStdString());
+    QCOMPARE(written.cols, 200);
+    QCOMPARE(written.rows, 200);
+    // The thumbnail is the snapshot's frame; JPEG keeps it within a few levels.
+    const QPixmap thumb =
+        action(*viewer_, "thumbAction0")->icon().pixmap(viewer_->framePixmap().size());
+    QVERIFY(differenceToShown(written, thumb) < 4.0);
+}
+
+void captureTest::snapshotsWithinOneSecondKeepEveryFile() {
+    viewer_ = startRunningViewer();
+    QVERIFY(viewer_ != nullptr);
+    for (int n = 1; n <= 3; ++n) {
+        viewer_->captureImageTriggered();
+        QVERIFY(QTest::qWaitFor([&] { return capturesIn(media_.path(), "*.jpg").size() == n; }));
+    }
+}
+
+void captureTest::aRecordingHoldsEveryFrameShown() {
+    viewer_ = startRunningViewer();
+    QVERIFY(viewer_ != nullptr);
+    viewer_->on_memoryStickChecker();
+    stdoutCapture output;
+    viewer_->recordSteamTriggered();
+    QVERIFY(viewer_->isRecording());
+    const int shownBefore = viewer_->shownFrameCount();
+    QVERIFY(!action(*viewer_, "SnapshotAction")->isEnabled());
+    QVERIFY(!action(*viewer_, "RecordAction")->isEnabled());
+    QVERIFY(!action(*viewer_, "PlayAction")->isEnabled());
+    QVERIFY(action(*viewer_, "StopRecordAction")->isEnabled());
+    viewer_->captureImageTriggered();  // no snapshots while recording
+    QVERIFY(QTest::qWaitFor([&] { return viewer_->shownFrameCount() >= shownBefore + 30; }));
+    viewer_->stopRecordingTriggered();
+    const int shown = viewer_->shownFrameCount() - shownBefore;
+    QVERIFY(!viewer_->isRecording());
+    QVERIFY(action(*viewer_, "RecordAction")->isEnabled());
+    QVERIFY(capturesIn(media_.path(), "*.jpg").isEmpty());
+
+    const QStringList files = capturesIn(media_.path(), "mov_*.avi");
+    QCOMPARE(files.size(), 1);
+    const QString text = output.text();
+    QVERIFY(text.contains("Open video file: \"" + media_.path() + "/Capture/" + files[0] +
+                          "\"\n\nopen video writer! 0x"));
+    QVERIFY(text.contains("Width: 208 Height: 200\n"));
+    QVERIFY(text.endsWith("Video file closed\n"));
+    cv::VideoCapture video((media_.path() + "/Capture/" + files[0]).toStdString());
+    QVERIFY(video.isOpened());
+    int frames = 0;
+    for (cv::Mat frame; video.read(frame); ++frames) {
+        QCOMPARE(frame.cols, 200);
+        QCOMPARE(frame.rows, 200);
+    }
+    QVERIFY2(std::abs(frames - shown) <= 1, qPrintable(QString("%1 vs %2").arg(frames).arg(shown)));
+}
+
+void captureTest::stopWithoutRecordingDoesNothing() {
+    viewer_ = startRunningViewer();
+    QVERIFY(viewer_ != nullptr);
+    viewer_->on_memoryStickChecker();
+    stdoutCapture output;
+    viewer_->stopRecordingTriggered();
+    QCOMPARE(output.text(), QString());
+    QVERIFY(action(*viewer_, "RecordAction")->isEnabled());
+    QVERIFY(!action(*viewer_, "StopRecordAction")->isEnabled());
+}
+
+void captureTest::aMissingOrUnwritableMediumShowsTheErrorBox_data() {
+    QTest::addColumn<QString>("medium");
+    QTest::newRow("missing") << "/nonexistent/medium";
+    // A directory where nobody, root included, can create "Capture".
+    QTest::newRow("unwritable") << "/proc/1";
+}
+
+void captureTest::aMissingOrUnwritableMediumShowsTheErrorBox() {
+    QFETCH(QString, medium);
+    viewer_ = startRunningViewer();
+    QVERIFY(viewer_ != nullptr);
+    qputenv("KYRVIEWER_MEDIA", medium.toUtf8());
+    for (const bool snapshot : {true, false}) {
+        modalBoxCloser closer;
+        if (snapshot) {
+            viewer_->captureImageTriggered();
+            QVERIFY(QTest::qWaitFor([&] { return !closer.title.isEmpty(); }));
+        } else {
+            viewer_->recordSteamTriggered();
+        }
+        QCOMPARE(closer.title, QString("Error"));
+        QCOMPARE(closer.text, QString("Memory media not available"));
+    }
+    QVERIFY(!viewer_->isRecording());
+    QCOMPARE(viewer_->thumbCount(), 0);
+    QVERIFY(!QFileInfo::exists(medium + "/Capture"));
+}
+
+void captureTest::theFifthCapturePushesTheOldestThumbnailOut() {
+    viewer_ = startRunningViewer();
+    QVERIFY(viewer_ != nullptr);
+    for (int n = 1; n <= 5; ++n) {
+        viewer_->captureImageTriggered();
+        QVERIFY(QTest::qWaitFor([&] { return capturesIn(media_.path(), "*.jpg").size() == n; }));
+        QCOMPARE(viewer_->thumbCount(), std::min(n, 4));
+    }
+}
+
+QTEST_MAIN(captureTest)
+#include "captureTest.moc"

@@ -1,0 +1,62 @@
+#include "videoRecorder.h"
+
+#include <QFile>
+
+#include <opencv2/videoio.hpp>
+
+namespace {
+
+constexpr double kFramesPerSecond = 30.0;
+
+}  // namespace
+
+videoRecorder::videoRecorder() = default;
+
+videoRecorder::~videoRecorder() {
+    close();
+}
+
+bool videoRecorder::open(const QString& fileName, int width, int height, int crop) {
+    close();
+    size_ = cv::Size(width - 2 * crop, height);
+    crop_ = crop;
+    auto writer = std::make_unique<cv::VideoWriter>();
+    const bool opened =
+        writer->open(QFile::encodeName(fileName).toStdString(),
+                     cv::VideoWriter::fourcc('M', 'P', '4', '2'), kFramesPerSecond, size_, true);
+    if (opened && writer->isOpened()) {
+        writer_ = std::move(writer);
+    }
+    return writer_ != nullptr;
+}
+
+bool videoRecorder::isOpen() const {
+    return writer_ != nullptr;
+}
+
+const void* videoRecorder::handle() const {
+    return writer_.get();
+}
+
+// A frame of another size (a camera that came back in another format) is skipped: a video file
+// keeps one frame size.
+void videoRecorder::write(const cv::Mat& frame) {
+    if (writer_ == nullptr || frame.cols != size_.width + 2 * crop_ || frame.rows != size_.height) {
+        return;
+    }
+    if (crop_ == 0) {
+        writer_->write(frame);
+        return;
+    }
+    frame(cv::Rect(crop_, 0, size_.width, size_.height)).copyTo(cropped_);
+    writer_->write(cropped_);
+}
+
+bool videoRecorder::close() {
+    if (writer_ == nullptr) {
+        return false;
+    }
+    writer_->release();
+    writer_.reset();
+    return true;
+}
