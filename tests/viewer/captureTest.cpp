@@ -5,7 +5,9 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QFileDialog>
 #include <QMessageBox>
+#include <QSettings>
 #include <QTemporaryDir>
 
 #include <memory>
@@ -16,6 +18,7 @@
 #include "ImageViewer.h"
 #include "captureNames.h"
 #include "stdoutCapture.h"
+#include "testPatternColours.h"
 #include "viewerTestSupport.h"
 
 using namespace viewerTestSupport;
@@ -48,6 +51,22 @@ class modalBoxCloser {
     }
 };
 
+// Chooses `directory` in the open directory chooser, or cancels it when empty.
+void answerFolderDialog(const QString& directory) {
+    auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+    if (dialog == nullptr) {
+        QTimer::singleShot(10, [directory] { answerFolderDialog(directory); });
+        return;
+    }
+    if (directory.isEmpty()) {
+        dialog->reject();
+        return;
+    }
+    dialog->setDirectory(directory);
+    dialog->selectFile(directory);
+    QMetaObject::invokeMethod(dialog, "accept");
+}
+
 // Mean absolute difference per channel between a written picture and the one on display.
 double differenceToShown(const cv::Mat& written, const QPixmap& shown) {
     const QImage image = shown.toImage().convertToFormat(QImage::Format_BGR888);
@@ -72,6 +91,7 @@ class captureTest : public QObject {
     void aMissingOrUnwritableMediumShowsTheErrorBox_data();
     void aMissingOrUnwritableMediumShowsTheErrorBox();
     void theFifthCapturePushesTheOldestThumbnailOut();
+    void theFolderChoiceIsKept();
 
   private:
     QTemporaryDir media_;
@@ -139,6 +159,9 @@ void captureTest::aSnapshotIsThePictureOnDisplay() {
     const QPixmap thumb =
         action(*viewer_, "thumbAction0")->icon().pixmap(viewer_->framePixmap().size());
     QVERIFY(differenceToShown(written, thumb) < 4.0);
+    const QImage decoded(written.data, written.cols, written.rows, static_cast<int>(written.step),
+                         QImage::Format_BGR888);
+    QVERIFY(testPatternColours::showsEveryBar(decoded, 1.0 / 200, 12));
 }
 
 void captureTest::snapshotsWithinOneSecondKeepEveryFile() {
@@ -233,6 +256,23 @@ void captureTest::theFifthCapturePushesTheOldestThumbnailOut() {
         viewer_->captureImageTriggered();
         QVERIFY(QTest::qWaitFor([&] { return capturesIn(media_.path(), "*.jpg").size() == n; }));
         QCOMPARE(viewer_->thumbCount(), std::min(n, 4));
+    }
+}
+
+// The directory chooser is driven from the test: a cancel changes nothing, a choice is stored.
+void captureTest::theFolderChoiceIsKept() {
+    viewer_ = startRunningViewer();
+    QVERIFY(viewer_ != nullptr);
+    QSettings settings("zel gmbh", "kyrViewer");
+    settings.remove("kyrViewerDstDirName");
+    const QString before = viewer_->destinationDirectory();
+    for (const bool choose : {false, true}) {
+        QTimer::singleShot(0, [&] { answerFolderDialog(choose ? media_.path() : QString()); });
+        viewer_->selectDestDirTriggered();
+        settings.sync();
+        QCOMPARE(viewer_->destinationDirectory(), choose ? media_.path() : before);
+        QCOMPARE(settings.value("kyrViewerDstDirName").toString(),
+                 choose ? media_.path() : QString());
     }
 }
 

@@ -38,6 +38,7 @@ class imageViewerTest : public QObject {
     void showsTheLiveCameraCropped();
     void reportsFramesTheDisplaySkipped();
     void restartsACameraThatFallsSilent();
+    void followsACameraThatComesBackInAnotherFormat();
     void theMediumEnablesTheCaptureActions();
     void thumbnailsKeepTheNewestFour();
     void cropsTheFormatsAround200Columns_data();
@@ -125,6 +126,21 @@ void imageViewerTest::restartsACameraThatFallsSilent() {
     QVERIFY(QTest::qWaitFor([&] { return !isBlack(viewer_->framePixmap()); }, 8000));
     QCOMPARE(viewer_->framePixmap().size(), QSize(200, 200));
     QCOMPARE(count(output.text(), "restart camera"), 1);
+}
+
+// The restart clears the format; the ring and the display take the new size from the frames.
+void imageViewerTest::followsACameraThatComesBackInAnotherFormat() {
+    startRunningViewer();
+    emulatedCamera()->pauseFrames(true);
+    emulatedCamera()->setVideoFormat(656, 486, 60);
+    stdoutCapture output;
+    QVERIFY(QTest::qWaitFor([&] { return output.text().contains("restart camera... \n"); }, 8000));
+    emulatedCamera()->pauseFrames(false);
+    QVERIFY(
+        QTest::qWaitFor([&] { return viewer_->framePixmap().size() == QSize(656, 486); }, 8000));
+    QVERIFY(!isBlack(viewer_->framePixmap()));
+    QVERIFY(!viewer_->pictureLabel()->smooth());
+    QCOMPARE(viewer_->receiver().getWidth(), 656);
 }
 
 void imageViewerTest::theMediumEnablesTheCaptureActions() {

@@ -7,44 +7,9 @@
 
 #include <memory>
 
-#include <opencv2/core.hpp>
-
 #include "AspectRatioPixmapLabel.h"
 #include "ImageViewer.h"
-#include "frameConverter.h"
-
-namespace {
-
-// The test pattern's seven coloured 75 % bars as Y, U, V.
-constexpr uint8_t kBars[7][3] = {{180, 128, 128}, {162, 44, 142}, {131, 156, 44}, {112, 72, 58},
-                                 {84, 184, 198},  {65, 100, 212}, {35, 212, 114}};
-
-QRgb viewerColour(const uint8_t* yuv) {
-    const uint8_t pair[] = {yuv[0], yuv[1], yuv[0], yuv[2]};
-    cv::Mat bgr;
-    frameConverter::convert(cv::Mat(1, 2, CV_8UC2, const_cast<uint8_t*>(pair)), bgr);
-    return qRgb(bgr.data[2], bgr.data[1], bgr.data[0]);
-}
-
-bool near(QRgb a, QRgb b) {
-    constexpr int kTolerance = 3;
-    return std::abs(qRed(a) - qRed(b)) <= kTolerance &&
-           std::abs(qGreen(a) - qGreen(b)) <= kTolerance &&
-           std::abs(qBlue(a) - qBlue(b)) <= kTolerance;
-}
-
-// How many pixels of `image` have about `colour`.
-int pixelsOf(const QImage& image, QRgb colour) {
-    int found = 0;
-    for (int y = 0; y < image.height(); ++y) {
-        for (int x = 0; x < image.width(); ++x) {
-            found += near(image.pixel(x, y), colour) ? 1 : 0;
-        }
-    }
-    return found;
-}
-
-}  // namespace
+#include "testPatternColours.h"
 
 class liveWindowXvfbTest : public QObject {
     Q_OBJECT
@@ -71,12 +36,7 @@ void liveWindowXvfbTest::theWindowShowsTheCamerasColourBars() {
             ->grabWindow(viewer->winId(), origin.x(), origin.y(), label->width(), label->height())
             .toImage();
     QVERIFY(!shown.isNull());
-    const int minimum = shown.width() * shown.height() / 200;
-    for (const auto& bar : kBars) {
-        const QRgb colour = viewerColour(bar);
-        QVERIFY2(pixelsOf(shown, colour) >= minimum,
-                 qPrintable(QString("too few pixels of #%1").arg(colour & 0xffffff, 6, 16)));
-    }
+    QVERIFY(testPatternColours::showsEveryBar(shown, 1.0 / 200, 3));
     viewer->close();
 }
 
