@@ -19,6 +19,7 @@
 #include "captureNames.h"
 #include "stdoutCapture.h"
 #include "testPatternColours.h"
+#include "videoRecorder.h"
 #include "viewerTestSupport.h"
 
 using namespace viewerTestSupport;
@@ -92,6 +93,7 @@ class captureTest : public QObject {
     void aMissingOrUnwritableMediumShowsTheErrorBox();
     void theFifthCapturePushesTheOldestThumbnailOut();
     void theFolderChoiceIsKept();
+    void aWriterThatCannotOpenLeavesRecordingOff();
 
   private:
     QTemporaryDir media_;
@@ -274,6 +276,25 @@ void captureTest::theFolderChoiceIsKept() {
         QCOMPARE(settings.value("kyrViewerDstDirName").toString(),
                  choose ? media_.path() : QString());
     }
+}
+
+void captureTest::aWriterThatCannotOpenLeavesRecordingOff() {
+    videoRecorder recorder;
+    QVERIFY(!recorder.open(media_.path() + "/no/such/directory/mov.avi", 208, 200, 4));
+    QVERIFY(!recorder.isOpen());
+    QCOMPARE(recorder.handle(), nullptr);
+    recorder.write(cv::Mat(200, 208, CV_8UC3, cv::Scalar(1, 2, 3)));
+    QVERIFY(!recorder.close());
+
+    QVERIFY(recorder.open(media_.path() + "/mov.avi", 208, 200, 4));
+    recorder.write(cv::Mat(200, 208, CV_8UC3, cv::Scalar(1, 2, 3)));
+    recorder.write(cv::Mat(100, 100, CV_8UC3, cv::Scalar(1, 2, 3)));  // another size: skipped
+    QVERIFY(recorder.close());
+    cv::VideoCapture video((media_.path() + "/mov.avi").toStdString());
+    cv::Mat frame;
+    QVERIFY(video.read(frame));
+    QCOMPARE(frame.cols, 200);
+    QVERIFY(!video.read(frame));
 }
 
 QTEST_MAIN(captureTest)
