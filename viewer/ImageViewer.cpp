@@ -7,6 +7,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QImage>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -18,6 +19,7 @@
 
 #include <cstdio>
 #include <ctime>
+#include <utility>
 
 #include <opencv2/imgcodecs.hpp>
 
@@ -282,15 +284,16 @@ void ImageViewer::showFrame(const cv::Mat& image) {
     frameHeight_ = image.rows;
     const int crop = cropForWidth(frameWidth_);
     if (recording_) {
-        recorder_.write(image);
+        recordFrame(image);
     }
-    // The picture is blue-green-red already: Qt reads it as such, without a swapped copy.
-    frameImage_ = QImage(image.data + 3 * crop, frameWidth_ - 2 * crop, frameHeight_,
-                         static_cast<int>(image.step), QImage::Format_BGR888);
-    framePixmap_ = QPixmap::fromImage(frameImage_);
-    if (captureRequest_) {
+    // The picture is blue-green-red already: Qt reads it as such, without a swapped copy. The
+    // pixmap is a copy, so the image may go away afterwards.
+    const QImage frameImage(image.data + 3 * crop, frameWidth_ - 2 * crop, frameHeight_,
+                            static_cast<int>(image.step), QImage::Format_BGR888);
+    framePixmap_ = QPixmap::fromImage(frameImage);
+    // Cleared first: the error box runs an event loop, in which another frame may be shown.
+    if (std::exchange(captureRequest_, false)) {
         takeSnapshot(image, crop);
-        captureRequest_ = false;
     }
     if (framePixmap_.isNull()) {
         return;
@@ -458,10 +461,22 @@ void ImageViewer::recordSteamTriggered() {
         pushThumb();
     }
     recording_ = true;
+    statusClearTimer_->stop();  // "Recording" stays until the recording ends
     statusBar()->showMessage(tr("Recording"));
     std::printf("open video writer! %p\n", recorder_.handle());
     std::printf("Width: %d Height: %d\n", frameWidth_, frameHeight_);
     updateActionStates();
+}
+
+// A video file keeps one frame size: when the camera comes back in another format after a
+// restart, the recording ends with a complete file instead of silently dropping every frame.
+void ImageViewer::recordFrame(const cv::Mat& image) {
+    if (!recorder_.accepts(image)) {
+        std::printf("frame size changed: %d x %d\n", image.cols, image.rows);
+        stopRecording();
+        return;
+    }
+    recorder_.write(image);
 }
 
 void ImageViewer::stopRecordingTriggered() {

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QIcon>
-#include <QImage>
 #include <QMainWindow>
 #include <QPixmap>
 #include <QSettings>
@@ -117,6 +116,7 @@ class ImageViewer : public QMainWindow {
     void showBlackFrame();
     // Writes the picture on display (without its crop columns) as the next snapshot.
     void takeSnapshot(const cv::Mat& image, int crop);
+    void recordFrame(const cv::Mat& image);
 
     textWindowClass textWindow_;
     aboutBox::config aboutSettings_;
@@ -133,7 +133,6 @@ class ImageViewer : public QMainWindow {
     int lastShownIndex_ = 0;
     int shownFrameCount_ = 0;
     cv::Mat displayImage_;
-    QImage frameImage_;
     QPixmap framePixmap_;
     AspectRatioPixmapLabel* pictureLabel_ = nullptr;
     bool libraryLoaded_ = false;

@@ -38,10 +38,13 @@ const void* videoRecorder::handle() const {
     return writer_.get();
 }
 
-// A frame of another size (a camera that came back in another format) is skipped: a video file
-// keeps one frame size.
+bool videoRecorder::accepts(const cv::Mat& frame) const {
+    return frame.cols == size_.width + 2 * crop_ && frame.rows == size_.height;
+}
+
+// A video file keeps one frame size.
 void videoRecorder::write(const cv::Mat& frame) {
-    if (writer_ == nullptr || frame.cols != size_.width + 2 * crop_ || frame.rows != size_.height) {
+    if (writer_ == nullptr || !accepts(frame)) {
         return;
     }
     if (crop_ == 0) {

@@ -23,7 +23,9 @@ class videoRecorder {
     bool isOpen() const;
     // The writer, for the progress line; null when none is open.
     const void* handle() const;
-    // Writes one 8-bit blue-green-red frame of the full width.
+    // Whether `frame` has the size the file was opened for (before the crop).
+    bool accepts(const cv::Mat& frame) const;
+    // Writes one 8-bit blue-green-red frame of the full width; other sizes are skipped.
     void write(const cv::Mat& frame);
     // Completes the file. False when none was open.
     bool close();

@@ -17,6 +17,7 @@
 
 #include "ImageViewer.h"
 #include "captureNames.h"
+#include "emu/emulatedCamera.h"
 #include "stdoutCapture.h"
 #include "testPatternColours.h"
 #include "videoRecorder.h"
@@ -38,6 +39,7 @@ class modalBoxCloser {
     }
     QString title;
     QString text;
+    bool secondBox = false;
 
   private:
     void closeWhenShown() {
@@ -49,6 +51,9 @@ class modalBoxCloser {
         title = box->windowTitle();
         text = box->text();
         box->accept();
+        // A second box for the same capture would show up while this one closes.
+        QTimer::singleShot(200,
+                           [this] { secondBox = QApplication::activeModalWidget() != nullptr; });
     }
 };
 
@@ -94,6 +99,8 @@ class captureTest : public QObject {
     void theFifthCapturePushesTheOldestThumbnailOut();
     void theFolderChoiceIsKept();
     void aWriterThatCannotOpenLeavesRecordingOff();
+    void closingTheWindowCompletesTheRecording();
+    void aFormatChangeEndsTheRecording();
 
   private:
     QTemporaryDir media_;
@@ -245,6 +252,8 @@ void captureTest::aMissingOrUnwritableMediumShowsTheErrorBox() {
         }
         QCOMPARE(closer.title, QString("Error"));
         QCOMPARE(closer.text, QString("Memory media not available"));
+        QTest::qWait(300);
+        QVERIFY(!closer.secondBox);
     }
     QVERIFY(!viewer_->isRecording());
     QCOMPARE(viewer_->thumbCount(), 0);
@@ -295,6 +304,47 @@ void captureTest::aWriterThatCannotOpenLeavesRecordingOff() {
     QVERIFY(video.read(frame));
     QCOMPARE(frame.cols, 200);
     QVERIFY(!video.read(frame));
+}
+
+static int framesIn(const QString& file) {
+    cv::VideoCapture video(file.toStdString());
+    int frames = 0;
+    for (cv::Mat frame; video.read(frame);) {
+        ++frames;
+    }
+    return frames;
+}
+
+void captureTest::closingTheWindowCompletesTheRecording() {
+    viewer_ = startRunningViewer();
+    QVERIFY(viewer_ != nullptr);
+    viewer_->recordSteamTriggered();
+    QVERIFY(viewer_->isRecording());
+    const int shownBefore = viewer_->shownFrameCount();
+    QVERIFY(QTest::qWaitFor([&] { return viewer_->shownFrameCount() >= shownBefore + 10; }));
+    viewer_->close();
+    const QStringList files = capturesIn(media_.path(), "mov_*.avi");
+    QCOMPARE(files.size(), 1);
+    QVERIFY(framesIn(media_.path() + "/Capture/" + files[0]) >= 10);
+}
+
+// After a restart in another format the file is completed: it keeps every frame of its own size.
+void captureTest::aFormatChangeEndsTheRecording() {
+    viewer_ = startRunningViewer();
+    QVERIFY(viewer_ != nullptr);
+    stdoutCapture output;
+    viewer_->recordSteamTriggered();
+    QVERIFY(viewer_->isRecording());
+    pauseCameraAndSettle();
+    emulatedCamera()->setVideoFormat(656, 486, 60);
+    QVERIFY(QTest::qWaitFor([&] { return output.text().contains("restart camera"); }, 15000));
+    emulatedCamera()->pauseFrames(false);
+    QVERIFY(QTest::qWaitFor([&] { return !viewer_->isRecording(); }, 15000));
+    QVERIFY(output.text().contains("frame size changed: 656 x 486\nVideo file closed\n"));
+    const QStringList files = capturesIn(media_.path(), "mov_*.avi");
+    QCOMPARE(files.size(), 1);
+    QVERIFY(framesIn(media_.path() + "/Capture/" + files[0]) > 0);
+    QVERIFY(action(*viewer_, "RecordAction")->isEnabled());
 }
 
 QTEST_MAIN(captureTest)

@@ -92,6 +92,7 @@ class dravixReceiverTest : public QObject {
     void framesThatDoNotFitAreDroppedButCounted();
     void shutdownStopsAtTheFirstFailure_data();
     void shutdownStopsAtTheFirstFailure();
+    void restartsAndStartsInOrder();
     void aMissingEntryPointEndsStartUp();
     void aMissingLibraryEndsStartUp();
     void receivesTheEmulatedCamerasFrames();
@@ -189,6 +190,32 @@ void dravixReceiverTest::shutdownStopsAtTheFirstFailure() {
     QVERIFY(output.text().endsWith("Camera open\n" + errors + "exiting cam receiver\n"));
 }
 
+// A start stops the stream first; a restart closes and reopens the camera without registering the
+// callbacks again; both clear the format.
+void dravixReceiverTest::restartsAndStartsInOrder() {
+    fakeLibrary fake(FAKE_DRAVIX_FILE);
+    fake.failOn("");
+    dravixReceiver receiver(FAKE_DRAVIX_FILE);
+    QVERIFY(receiver.loadDll());
+    receiver.initCam();
+    QVERIFY(receiver.openCam());
+    fake.failOn("");
+    frameRing::shared().store(filledFrame(80000, 1).data(), 80000);
+    QCOMPARE(receiver.getWidth(), 200);
+    QVERIFY(receiver.startAcquisition());
+    QCOMPARE(fake.calls(), QString("Stop,StartPic"));
+    QCOMPARE(receiver.getWidth(), 0);
+    frameRing::shared().store(filledFrame(80000, 1).data(), 80000);
+    fake.failOn("");
+    QElapsedTimer pause;
+    pause.start();
+    QVERIFY(receiver.restartCam());
+    QVERIFY(pause.elapsed() >= 2000);
+    QCOMPARE(fake.calls(), QString("Stop,Close,Open,StartPic"));
+    QCOMPARE(receiver.getWidth(), 0);
+    receiver.closeCam();
+}
+
 void dravixReceiverTest::aMissingEntryPointEndsStartUp() {
     fakeLibrary fake(FAKE_DRAVIX_NO_STARTPIC_FILE);
     fake.failOn("");
@@ -233,7 +260,10 @@ void dravixReceiverTest::receivesTheEmulatedCamerasFrames() {
     QCOMPARE(frame->cols, 208);
     QCOMPARE(frame->rows, 200);
     receiver.releaseFrame();
+    // The library reports a change of the camera count through the status callback.
+    dravix::emu::emulatedCameraSet::instance().camera(1)->unplug();
     QVERIFY(waitFor([&] { return output.text().contains("StatusCallback:FPGAversion: "); }));
+    dravix::emu::emulatedCameraSet::instance().camera(1)->replug();
     receiver.closeCam();
 
     const QString dashes(52, '-');

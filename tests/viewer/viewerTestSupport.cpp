@@ -1,6 +1,7 @@
 #include "viewerTestSupport.h"
 
 #include <QAction>
+#include <QRegularExpression>
 #include <QTest>
 #include <QTimer>
 
@@ -27,6 +28,23 @@ std::unique_ptr<ImageViewer> startRunningViewer() {
                          QTest::qWaitFor([&] { return viewer->shownFrameCount() > 0; }, 5000) &&
                          QTest::qWaitFor([&] { return !isBlack(viewer->framePixmap()); }, 5000);
     return running ? std::move(viewer) : nullptr;
+}
+
+void pauseCameraAndSettle() {
+    emulatedCamera()->pauseFrames(true);
+    uint64_t delivered = emulatedCamera()->framesDelivered();
+    for (;;) {
+        QTest::qWait(100);
+        const uint64_t now = emulatedCamera()->framesDelivered();
+        if (now == delivered) {
+            return;
+        }
+        delivered = now;
+    }
+}
+
+QString withoutStatusLines(QString text) {
+    return text.remove(QRegularExpression("StatusCallback:FPGAversion: [0-9.]+\n"));
 }
 
 QAction* action(const ImageViewer& viewer, const char* name) {

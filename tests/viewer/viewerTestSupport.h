@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QPixmap>
+#include <QString>
 
 #include <memory>
 
@@ -27,6 +28,11 @@ std::shared_ptr<dravix::emu::emulatedCamera> emulatedCamera();
 std::unique_ptr<ImageViewer> startRunningViewer();
 QAction* action(const ImageViewer& viewer, const char* name);
 QTimer* timer(const ImageViewer& viewer, const char* name);
+// Pauses the camera and waits until a frame on its way has been delivered, so that no camera frame
+// arrives afterwards.
+void pauseCameraAndSettle();
+// `text` without the status callback's lines, which the library's threads print at any point.
+QString withoutStatusLines(QString text);
 // Whether every pixel of `pixmap` is black.
 bool isBlack(const QPixmap& pixmap);
 
