@@ -139,8 +139,7 @@ void ImageViewer::createRecordToolBar() {
                                   &ImageViewer::replayFileTriggered);
     folderAction_ = addRecordAction(tr("&Folder"), tr("Folder"), "volo_folder_icon",
                                     &ImageViewer::selectDestDirTriggered);
-    infoAction_ =
-        addRecordAction(tr("About"), tr("About"), "volo_about_icon", &ImageViewer::infoTriggered);
+    addRecordAction(tr("About"), tr("About"), "volo_about_icon", &ImageViewer::infoTriggered);
     snapshotAction_->setEnabled(false);
     recordAction_->setEnabled(false);
     stopRecordAction_->setEnabled(false);
@@ -215,6 +214,11 @@ int ImageViewer::cropForWidth(int width) {
     }
 }
 
+cv::Mat ImageViewer::visiblePart(const cv::Mat& image) {
+    const int crop = cropForWidth(image.cols);
+    return image(cv::Rect(crop, 0, image.cols - 2 * crop, image.rows));
+}
+
 void ImageViewer::onTimer_formatDetect() {
     if (!receiver_.isCameraOpened()) {
         if (receiver_.openCam()) {
@@ -282,18 +286,18 @@ void ImageViewer::showFrame(const cv::Mat& image) {
     }
     frameWidth_ = image.cols;
     frameHeight_ = image.rows;
-    const int crop = cropForWidth(frameWidth_);
+    const cv::Mat visible = visiblePart(image);
     if (recording_) {
-        recordFrame(image);
+        recordFrame(visible);
     }
     // The picture is blue-green-red already: Qt reads it as such, without a swapped copy. The
     // pixmap is a copy, so the image may go away afterwards.
-    const QImage frameImage(image.data + 3 * crop, frameWidth_ - 2 * crop, frameHeight_,
-                            static_cast<int>(image.step), QImage::Format_BGR888);
+    const QImage frameImage(visible.data, visible.cols, visible.rows,
+                            static_cast<int>(visible.step), QImage::Format_BGR888);
     framePixmap_ = QPixmap::fromImage(frameImage);
     // Cleared first: the error box runs an event loop, in which another frame may be shown.
     if (std::exchange(captureRequest_, false)) {
-        takeSnapshot(image, crop);
+        takeSnapshot(visible);
     }
     if (framePixmap_.isNull()) {
         return;
@@ -413,7 +417,7 @@ void ImageViewer::captureImageTriggered() {
 
 // A snapshot that cannot be written is reported in the status bar and leaves no thumbnail, so
 // that a lost picture never looks taken.
-void ImageViewer::takeSnapshot(const cv::Mat& image, int crop) {
+void ImageViewer::takeSnapshot(const cv::Mat& visible) {
     if (!ensureDestination()) {
         mediaMissingBox();
         return;
@@ -422,7 +426,6 @@ void ImageViewer::takeSnapshot(const cv::Mat& image, int crop) {
                                                 QStringLiteral(".jpg"), std::time(nullptr));
     const QByteArray fileName = QFile::encodeName(name);
     std::printf("Writing to image file: \"%s\"\n\n", fileName.constData());
-    const cv::Mat visible = image(cv::Rect(crop, 0, image.cols - 2 * crop, image.rows));
     bool written = false;
     try {
         written = cv::imwrite(fileName.toStdString(), visible);
@@ -453,7 +456,7 @@ void ImageViewer::recordSteamTriggered() {
     const QString name = captureNames::freeName(destinationDirectory_, videoPrefix_,
                                                 QStringLiteral(".avi"), std::time(nullptr));
     std::printf("Open video file: \"%s\"\n\n", QFile::encodeName(name).constData());
-    if (!recorder_.open(name, frameWidth_, frameHeight_, crop)) {
+    if (!recorder_.open(name, frameWidth_ - 2 * crop, frameHeight_)) {
         std::printf("cannot open video writer! %p\n", static_cast<const void*>(nullptr));
         return;
     }
@@ -470,13 +473,13 @@ void ImageViewer::recordSteamTriggered() {
 
 // A video file keeps one frame size: when the camera comes back in another format after a
 // restart, the recording ends with a complete file instead of silently dropping every frame.
-void ImageViewer::recordFrame(const cv::Mat& image) {
-    if (!recorder_.accepts(image)) {
-        std::printf("frame size changed: %d x %d\n", image.cols, image.rows);
+void ImageViewer::recordFrame(const cv::Mat& visible) {
+    if (!recorder_.accepts(visible)) {
+        std::printf("frame size changed: %d x %d\n", frameWidth_, frameHeight_);
         stopRecording();
         return;
     }
-    recorder_.write(image);
+    recorder_.write(visible);
 }
 
 void ImageViewer::stopRecordingTriggered() {

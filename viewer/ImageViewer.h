@@ -41,6 +41,8 @@ class ImageViewer : public QMainWindow {
     // Columns cut from each side of a frame of `width` columns: the formats 202 to 208 pixels
     // wide show their middle 200 columns.
     static int cropForWidth(int width);
+    // The columns of `image` that are shown, saved and recorded: a view, without the crop.
+    static cv::Mat visiblePart(const cv::Mat& image);
 
     // Shows `image` (8-bit blue-green-red) in the picture label, cropped.
     void showFrame(const cv::Mat& image);
@@ -114,9 +116,9 @@ class ImageViewer : public QMainWindow {
     void startCamera();
     void setUpFormat();
     void showBlackFrame();
-    // Writes the picture on display (without its crop columns) as the next snapshot.
-    void takeSnapshot(const cv::Mat& image, int crop);
-    void recordFrame(const cv::Mat& image);
+    // Writes the picture on display as the next snapshot.
+    void takeSnapshot(const cv::Mat& visible);
+    void recordFrame(const cv::Mat& visible);
 
     textWindowClass textWindow_;
     aboutBox::config aboutSettings_;
@@ -152,7 +154,6 @@ class ImageViewer : public QMainWindow {
     QAction* stopRecordAction_ = nullptr;
     QAction* playAction_ = nullptr;
     QAction* folderAction_ = nullptr;
-    QAction* infoAction_ = nullptr;
     QAction* logoAction_ = nullptr;
     std::array<QAction*, kThumbs> thumbActions_{};
 

@@ -16,10 +16,9 @@ videoRecorder::~videoRecorder() {
     close();
 }
 
-bool videoRecorder::open(const QString& fileName, int width, int height, int crop) {
+bool videoRecorder::open(const QString& fileName, int width, int height) {
     close();
-    size_ = cv::Size(width - 2 * crop, height);
-    crop_ = crop;
+    size_ = cv::Size(width, height);
     auto writer = std::make_unique<cv::VideoWriter>();
     const bool opened =
         writer->open(QFile::encodeName(fileName).toStdString(),
@@ -39,20 +38,20 @@ const void* videoRecorder::handle() const {
 }
 
 bool videoRecorder::accepts(const cv::Mat& frame) const {
-    return frame.cols == size_.width + 2 * crop_ && frame.rows == size_.height;
+    return frame.size() == size_;
 }
 
-// A video file keeps one frame size.
+// The writer takes whole rows: a view into a wider picture is copied into one block first.
 void videoRecorder::write(const cv::Mat& frame) {
     if (writer_ == nullptr || !accepts(frame)) {
         return;
     }
-    if (crop_ == 0) {
+    if (frame.isContinuous()) {
         writer_->write(frame);
         return;
     }
-    frame(cv::Rect(crop_, 0, size_.width, size_.height)).copyTo(cropped_);
-    writer_->write(cropped_);
+    frame.copyTo(contiguous_);
+    writer_->write(contiguous_);
 }
 
 bool videoRecorder::close() {
