@@ -1,6 +1,7 @@
 #include "dravixReceiver.h"
 
 #include <cstdio>
+#include <utility>
 
 #include "frameRing.h"
 
@@ -63,17 +64,16 @@ bool dravixReceiver::loadDll() {
 
 bool dravixReceiver::hasEntryPointsItCalls() const {
     const CamApi& api = library_.api();
+#define KYRVIEWER_BOUND(name) \
+    { #name, api.name != nullptr }
     const std::pair<const char*, bool> called[] = {
-        {"ZEL_CAM_GetApiVersion", api.ZEL_CAM_GetApiVersion != nullptr},
-        {"ZEL_CAM_InitName", api.ZEL_CAM_InitName != nullptr},
-        {"ZEL_CAM_Open", api.ZEL_CAM_Open != nullptr},
-        {"ZEL_CAM_FrameCallback", api.ZEL_CAM_FrameCallback != nullptr},
-        {"ZEL_CAM_StatusCallback", api.ZEL_CAM_StatusCallback != nullptr},
-        {"ZEL_CAM_StartPic", api.ZEL_CAM_StartPic != nullptr},
-        {"ZEL_CAM_Stop", api.ZEL_CAM_Stop != nullptr},
-        {"ZEL_CAM_Close", api.ZEL_CAM_Close != nullptr},
-        {"ZEL_CAM_Destroy", api.ZEL_CAM_Destroy != nullptr},
+        KYRVIEWER_BOUND(ZEL_CAM_GetApiVersion),  KYRVIEWER_BOUND(ZEL_CAM_InitName),
+        KYRVIEWER_BOUND(ZEL_CAM_Open),           KYRVIEWER_BOUND(ZEL_CAM_FrameCallback),
+        KYRVIEWER_BOUND(ZEL_CAM_StatusCallback), KYRVIEWER_BOUND(ZEL_CAM_StartPic),
+        KYRVIEWER_BOUND(ZEL_CAM_Stop),           KYRVIEWER_BOUND(ZEL_CAM_Close),
+        KYRVIEWER_BOUND(ZEL_CAM_Destroy),
     };
+#undef KYRVIEWER_BOUND
     bool complete = true;
     for (const auto& [name, bound] : called) {
         if (!bound) {

@@ -32,8 +32,9 @@ std::unique_ptr<ImageViewer> startRunningViewer() {
 
 void pauseCameraAndSettle() {
     emulatedCamera()->pauseFrames(true);
+    constexpr int kMaxWaits = 50;  // a frame on its way is delivered within one frame period
     uint64_t delivered = emulatedCamera()->framesDelivered();
-    for (;;) {
+    for (int wait = 0; wait < kMaxWaits; ++wait) {
         QTest::qWait(100);
         const uint64_t now = emulatedCamera()->framesDelivered();
         if (now == delivered) {
@@ -41,6 +42,7 @@ void pauseCameraAndSettle() {
         }
         delivered = now;
     }
+    QFAIL("the emulated camera kept delivering frames while paused");
 }
 
 QString withoutStatusLines(QString text) {
