@@ -10,7 +10,9 @@
 #include <QSettings>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <memory>
+#include <vector>
 
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/videoio.hpp>
@@ -90,6 +92,9 @@ class captureTest : public QObject {
     void init();
     void cleanup();
     void namesNeverOverwriteACapture();
+    void suffixesOfTakenNames_data();
+    void suffixesOfTakenNames();
+    void aByteWiseSortOfNamesIsTheOrderTaken();
     void aSnapshotIsThePictureOnDisplay();
     void snapshotsWithinOneSecondKeepEveryFile();
     void aRecordingHoldsEveryFrameShown();
@@ -140,10 +145,48 @@ void captureTest::namesNeverOverwriteACapture() {
         QVERIFY(file.open(QIODevice::WriteOnly));
     }
     QCOMPARE(names, QStringList({dir + "/img_2024.03.05-14.07.09.jpg",
-                                 dir + "/img_2024.03.05-14.07.09-1.jpg",
-                                 dir + "/img_2024.03.05-14.07.09-2.jpg"}));
+                                 dir + "/img_2024.03.05-14.07.09_01.jpg",
+                                 dir + "/img_2024.03.05-14.07.09_02.jpg"}));
     QCOMPARE(captureNames::freeName(dir, "mov_", ".avi", when),
              dir + "/mov_2024.03.05-14.07.09.avi");
+}
+
+void captureTest::suffixesOfTakenNames_data() {
+    QTest::addColumn<int>("taken");
+    QTest::addColumn<QString>("suffix");
+    QTest::newRow("first") << 1 << "_01";
+    QTest::newRow("ninth") << 9 << "_09";
+    QTest::newRow("tenth") << 10 << "_10";
+    QTest::newRow("last of two digits") << 99 << "_99";
+    QTest::newRow("first of the second field") << 100 << "_99_01";
+    QTest::newRow("last of the second field") << 198 << "_99_99";
+    QTest::newRow("first of the third field") << 199 << "_99_99_01";
+}
+
+void captureTest::suffixesOfTakenNames() {
+    QFETCH(int, taken);
+    QFETCH(QString, suffix);
+    QCOMPARE(captureNames::suffix(taken), suffix);
+}
+
+// The replay browser lists captures sorted by name: within one second, the names taken one after
+// the other must come out of a plain byte-wise sort in the same order, past every field width.
+void captureTest::aByteWiseSortOfNamesIsTheOrderTaken() {
+    QTemporaryDir directory;
+    QVERIFY(directory.isValid());
+    const QString dir = directory.path();
+    const std::time_t when = std::time(nullptr);
+    std::vector<QByteArray> taken;
+    for (int n = 0; n < 210; ++n) {
+        const QString name = captureNames::freeName(dir, "img_", ".jpg", when);
+        QFile file(name);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        taken.push_back(QFile::encodeName(QFileInfo(name).fileName()));
+    }
+    std::vector<QByteArray> sorted = taken;
+    std::sort(sorted.begin(), sorted.end());
+    QVERIFY(sorted == taken);
+    QVERIFY(std::adjacent_find(taken.begin(), taken.end()) == taken.end());
 }
 
 void captureTest::aSnapshotIsThePictureOnDisplay() {
