@@ -370,6 +370,10 @@ void ImageViewer::closeEvent(QCloseEvent* event) {
     event->accept();
 }
 
+QMenu* ImageViewer::createPopupMenu() {
+    return nullptr;
+}
+
 void ImageViewer::on_closeReplayWin() {
     updateActionStates();
     setEnabled(true);

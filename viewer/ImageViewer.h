@@ -18,6 +18,7 @@
 
 class AspectRatioPixmapLabel;
 class QAction;
+class QMenu;
 class QTimer;
 class QToolBar;
 
@@ -71,6 +72,10 @@ class ImageViewer : public QMainWindow {
     const QString& destinationDirectory() const { return destinationDirectory_; }
     // Camera frames the display tick has shown since start-up.
     int shownFrameCount() const { return shownFrameCount_; }
+
+    // No menu: a right click on a toolbar or the window would otherwise offer to hide the
+    // toolbars, and with both hidden nothing would be left to bring them back.
+    QMenu* createPopupMenu() override;
 
   protected:
     void closeEvent(QCloseEvent* event) override;

@@ -4,10 +4,14 @@
 #include <QtTest>
 
 #include <QAction>
+#include <QContextMenuEvent>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QToolBar>
 
 #include <memory>
+#include <vector>
 
 #include <opencv2/core.hpp>
 
@@ -27,6 +31,25 @@ int count(const QString& text, const QString& what) {
     return text.count(what);
 }
 
+// Right-clicks the middle of `widget` as the mouse does (the event travels up to the window while
+// nobody takes it) and tells whether a popup menu opened; one that did is closed again. A menu
+// run modally is caught by the timer, which the menu's own event loop runs.
+bool rightClickOpensAMenu(QWidget* widget) {
+    auto opened = std::make_shared<bool>(false);
+    const auto closePopup = [opened] {
+        if (QWidget* popup = QApplication::activePopupWidget()) {
+            *opened = true;
+            popup->close();
+        }
+    };
+    QTimer::singleShot(0, closePopup);
+    const QPoint middle = widget->rect().center();
+    QContextMenuEvent event(QContextMenuEvent::Mouse, middle, widget->mapToGlobal(middle));
+    QApplication::sendEvent(widget, &event);
+    closePopup();
+    return *opened;
+}
+
 }  // namespace
 
 class imageViewerTest : public QObject {
@@ -44,6 +67,7 @@ class imageViewerTest : public QObject {
     void cropsTheFormatsAround200Columns_data();
     void cropsTheFormatsAround200Columns();
     void aMissingLibraryClosesTheWindow();
+    void noRightClickOffersToHideTheToolbars();
 
   private:
     // A viewer on the emulated camera whose format is set up and whose first frame is shown.
@@ -225,6 +249,31 @@ void imageViewerTest::aMissingLibraryClosesTheWindow() {
     QVERIFY(!viewer.isVisible());
     QVERIFY(output.text().contains("could not load dll:\"/nonexistent/libdravix.so.2\"\n"));
     QVERIFY(!output.text().contains("--- ZEL_CAM_Init ---"));
+}
+
+// With both toolbars hidden nothing would be left to click: neither a toolbar, one of its
+// buttons, nor any other part of the window offers the menu that hides them.
+void imageViewerTest::noRightClickOffersToHideTheToolbars() {
+    startRunningViewer();
+    QVERIFY(QTest::qWaitForWindowExposed(viewer_.get()));
+    auto* recordToolBar = viewer_->findChild<QToolBar*>("recordToolBar");
+    auto* logosToolBar = viewer_->findChild<QToolBar*>("logosToolBar");
+    QVERIFY(recordToolBar != nullptr && logosToolBar != nullptr);
+    const std::vector<QWidget*> places = {
+        recordToolBar,
+        logosToolBar,
+        recordToolBar->widgetForAction(action(*viewer_, "SnapshotAction")),
+        logosToolBar->widgetForAction(action(*viewer_, "logoAction")),
+        viewer_->pictureLabel(),
+        viewer_->statusBar(),
+        viewer_.get(),
+    };
+    for (QWidget* place : places) {
+        QVERIFY(place != nullptr);
+        QVERIFY2(!rightClickOpensAMenu(place), qPrintable(place->objectName()));
+    }
+    QCOMPARE(viewer_->createPopupMenu(), nullptr);
+    QVERIFY(recordToolBar->isVisible() && logosToolBar->isVisible());
 }
 
 QTEST_MAIN(imageViewerTest)
