@@ -64,6 +64,10 @@ ImageViewer::ImageViewer(const std::string& libraryFile, QWidget* parent)
     setWindowTitle(QStringLiteral("Dravix Viewer"));
     setWindowIcon(QIcon(kWindowIcon));
     createPictureLabel();
+    // The normal geometry is the whole free area of the screen: a window restored from maximised,
+    // or on a display whose window manager does not maximise (or without one), still shows the
+    // picture instead of shrinking to its toolbars.
+    setGeometry(desktop_);
     showMaximized();
     createMenus();
     createLogosToolBar();
@@ -79,16 +83,15 @@ ImageViewer::~ImageViewer() = default;
 
 void ImageViewer::readDesktopGeometry() {
     QScreen* screen = this->screen() != nullptr ? this->screen() : QGuiApplication::primaryScreen();
-    const QRect available = screen != nullptr ? screen->availableGeometry() : QRect();
-    desktopWidth_ = available.width();
-    desktopHeight_ = available.height();
-    std::printf("DesktopWidth:%d\nDesktopHeight:%d\n", desktopWidth_, desktopHeight_);
+    desktop_ = screen != nullptr ? screen->availableGeometry() : QRect();
+    std::printf("DesktopWidth:%d\nDesktopHeight:%d\n", desktop_.width(), desktop_.height());
 }
 
 void ImageViewer::createPictureLabel() {
     pictureLabel_ = new AspectRatioPixmapLabel(this);
     pictureLabel_->setBackgroundRole(QPalette::Window);
     pictureLabel_->setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
+    pictureLabel_->setMinimumSize(kMinimumPictureSize);
     setCentralWidget(pictureLabel_);
 }
 
@@ -119,7 +122,7 @@ void ImageViewer::sizeLogosToolBar() {
     logosToolBar_->setMovable(false);
     logosToolBar_->setVisible(true);
     logoAction_->setIcon(QIcon(":/icons/Probator_white_400.png"));
-    const int side = desktopHeight_ / 6;
+    const int side = desktop_.height() / 6;
     logosToolBar_->setIconSize(QSize(side, side));
     std::printf("set logoWidth %d\n", side);
 }

@@ -3,7 +3,9 @@
 #include <QIcon>
 #include <QMainWindow>
 #include <QPixmap>
+#include <QRect>
 #include <QSettings>
+#include <QSize>
 #include <QString>
 
 #include <array>
@@ -30,6 +32,10 @@ class ImageViewer : public QMainWindow {
     Q_OBJECT
 
   public:
+    // The picture area never shrinks below this, so that the toolbars cannot take the whole
+    // window.
+    static constexpr QSize kMinimumPictureSize{320, 240};
+
     // `libraryFile` is the camera library to load; tests hand in others.
     explicit ImageViewer(const std::string& libraryFile = dravixReceiver::kLibraryFile,
                          QWidget* parent = nullptr);
@@ -133,8 +139,8 @@ class ImageViewer : public QMainWindow {
     const QString snapshotPrefix_ = QStringLiteral("img_");
     const QString videoPrefix_ = QStringLiteral("mov_");
     videoRecorder recorder_;
-    int desktopWidth_ = 0;
-    int desktopHeight_ = 0;
+    // The available geometry of the screen at construction.
+    QRect desktop_;
     int frameWidth_ = 0;
     int frameHeight_ = 0;
     int lastShownIndex_ = 0;

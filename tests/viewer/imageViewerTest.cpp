@@ -5,6 +5,7 @@
 
 #include <QAction>
 #include <QContextMenuEvent>
+#include <QScreen>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -68,6 +69,7 @@ class imageViewerTest : public QObject {
     void cropsTheFormatsAround200Columns();
     void aMissingLibraryClosesTheWindow();
     void noRightClickOffersToHideTheToolbars();
+    void aRestoredWindowFillsTheScreenAndShowsThePicture();
 
   private:
     // A viewer on the emulated camera whose format is set up and whose first frame is shown.
@@ -274,6 +276,22 @@ void imageViewerTest::noRightClickOffersToHideTheToolbars() {
     }
     QCOMPARE(viewer_->createPopupMenu(), nullptr);
     QVERIFY(recordToolBar->isVisible() && logosToolBar->isVisible());
+}
+
+// Restored from maximised, the window keeps the screen's free area and the picture its room
+// beside the toolbars.
+void imageViewerTest::aRestoredWindowFillsTheScreenAndShowsThePicture() {
+    startRunningViewer();
+    QVERIFY(QTest::qWaitForWindowExposed(viewer_.get()));
+    const QRect available = viewer_->screen()->availableGeometry();
+    viewer_->showNormal();
+    QTRY_VERIFY(!viewer_->isMaximized());
+    QTRY_COMPARE(viewer_->size(), available.size());
+    const QSize picture = viewer_->pictureLabel()->size();
+    QVERIFY2(picture.width() >= ImageViewer::kMinimumPictureSize.width() &&
+                 picture.height() >= ImageViewer::kMinimumPictureSize.height(),
+             qPrintable(QString("%1 x %2").arg(picture.width()).arg(picture.height())));
+    QVERIFY(!viewer_->pictureLabel()->pixmap(Qt::ReturnByValue).isNull());
 }
 
 QTEST_MAIN(imageViewerTest)

@@ -1,6 +1,7 @@
 // The whole viewer on a real X server (Xvfb): the real library loaded by name with one emulated
-// camera. Once the live picture is up, the window's pixels as the server holds them must show the
-// colour bars of the camera's test pattern, converted as the viewer converts them.
+// camera, and no window manager. Once the live picture is up, the window fills the screen and its
+// pixels as the server holds them show the colour bars of the camera's test pattern, converted as
+// the viewer converts them.
 #include <QtTest>
 
 #include <QScreen>
@@ -28,6 +29,11 @@ void liveWindowXvfbTest::theWindowShowsTheCamerasColourBars() {
     QVERIFY(QTest::qWaitFor([&] { return viewer->shownFrameCount() > 5; }, 20000));
     QVERIFY(QTest::qWaitForWindowExposed(viewer.get()));
     QTest::qWait(200);
+    // No window manager maximises the window here: it fills the screen's free area by itself,
+    // with room for the picture beside the toolbars.
+    QCOMPARE(viewer->geometry(), viewer->screen()->availableGeometry());
+    QVERIFY(viewer->pictureLabel()->width() >= ImageViewer::kMinimumPictureSize.width());
+    QVERIFY(viewer->pictureLabel()->height() >= ImageViewer::kMinimumPictureSize.height());
 
     AspectRatioPixmapLabel* label = viewer->pictureLabel();
     const QPoint origin = label->mapTo(viewer.get(), QPoint(0, 0));
