@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "ImageViewer.h"
+#include "signalCloser.h"
 
 int main(int argc, char* argv[]) {
     // Progress lines go to standard output; line by line, also when it is a pipe or a file.
@@ -12,6 +13,8 @@ int main(int argc, char* argv[]) {
     if (!viewer.libraryLoaded()) {
         return 1;
     }
+    // Ctrl-C, kill and a closed terminal close the window as its close button does.
+    signalCloser closer(viewer);
     viewer.show();
     return app.exec();
 }
