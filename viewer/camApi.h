@@ -182,7 +182,8 @@ struct CamApi {
     void clear() {
         *this = CamApi{};
     }
-    // The table's names in order, for listings and tests.
+    // The table's kEntryCount names in order; a test checks them against the library's list of
+    // exports.
     static const char* const* names();
 };
 
