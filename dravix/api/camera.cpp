@@ -18,7 +18,11 @@ camera::camera(logger& log, videoDeviceList& devices, uint16_t vendorId, uint16_
       commands_(
           log, [this] { return cameraDsp::hid(); }, *status_, statusMutex_),
       refresh_(log, commands_),
-      watcher_(devices, log, *this) {}
+      watcher_(devices, log, *this) {
+    // A finished white balance calls the client's push callback.
+    interrupts_.setHandler(
+        [this](const interruptThread::data& report) { wbPush().onStatusInterrupt(report.data()); });
+}
 
 camera::~camera() {
     close();

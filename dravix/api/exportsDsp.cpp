@@ -1,329 +1,431 @@
 // Image pipeline (DSP) parameter exports. An index outside the table counts as an empty slot.
+// Each export checks its camera and its pointers, then hands over to dspParameterAccess.
+#include <initializer_list>
+
+#include "api/camera.h"
 #include "api/exportGuard.h"
 #include "dravix/dravix.h"
+#include "dsp/dspParameterAccess.h"
+#include "log/logger.h"
 
 using namespace dravix;
 
+namespace {
+
+// The guard, then the null-pointer check of every pointer argument (nothing is sent when one
+// fails), then `action` on the camera's parameters; its status is the result.
+template <typename Action>
+int32_t dspExport(const char* exportName, int32_t index,
+                  std::initializer_list<const void*> pointers, Action action) {
+    camera* cam = guardedSlot(exportName, index);
+    if (cam == nullptr) {
+        return kResultFailure;
+    }
+    for (const void* pointer : pointers) {
+        if (isNullArgument(exportName, pointer)) {
+            return kResultFailure;
+        }
+    }
+    dspParameterAccess parameters(*cam, libraryLog(), exportName);
+    return action(parameters);
+}
+
+int32_t getBytes(const char* exportName, int32_t index, DspFunction function, uint8_t* out) {
+    return dspExport(exportName, index, {out},
+                     [&](dspParameterAccess& p) { return p.getBytes(function, out); });
+}
+
+int32_t setBytes(const char* exportName, int32_t index, DspFunction function, const uint8_t* in) {
+    return dspExport(exportName, index, {in},
+                     [&](dspParameterAccess& p) { return p.setBytes(function, in); });
+}
+
+int32_t trigger(const char* exportName, int32_t index, DspFunction function) {
+    return dspExport(exportName, index, {},
+                     [&](dspParameterAccess& p) { return p.trigger(function); });
+}
+
+}  // namespace
+
 extern "C" {
 
-int32_t ZEL_CAM_getToggleState(int32_t index, uint8_t* /*state*/) {
-    return unavailableForSlot(__func__, index);
+int32_t ZEL_CAM_getToggleState(int32_t index, uint8_t* state) {
+    return getBytes(__func__, index, DspFunction::ToggleState, state);
 }
 
 int32_t ZEL_CAM_SaveDspToEEp(int32_t index) {
-    return unavailableForSlot(__func__, index);
+    return dspExport(__func__, index, {},
+                     [&](dspParameterAccess& p) { return p.saveDspSettings(); });
 }
 
-int32_t ZEL_CAM_getEdgeEnhancement(int32_t index, uint8_t* /*enable*/, uint8_t* /*a*/,
-                                   uint8_t* /*b*/, uint16_t* /*c*/, uint16_t* /*d*/,
-                                   uint8_t /*bank*/) {
-    return unavailableForSlot(__func__, index);
+int32_t ZEL_CAM_getEdgeEnhancement(int32_t index, uint8_t* enable, uint8_t* a, uint8_t* b,
+                                   uint16_t* c, uint16_t* d, uint8_t bank) {
+    return dspExport(__func__, index, {enable, a, b, c, d}, [&](dspParameterAccess& p) {
+        return p.getEdgeEnhancement(enable, a, b, c, d, bank);
+    });
 }
 
-int32_t ZEL_CAM_setEdgeEnhancement(int32_t index, uint8_t /*enable*/, uint8_t /*a*/, uint8_t /*b*/,
-                                   uint16_t /*c*/, uint16_t /*d*/, uint8_t /*bank*/) {
-    return unavailableForSlot(__func__, index);
+int32_t ZEL_CAM_setEdgeEnhancement(int32_t index, uint8_t enable, uint8_t a, uint8_t b, uint16_t c,
+                                   uint16_t d, uint8_t bank) {
+    return dspExport(__func__, index, {}, [&](dspParameterAccess& p) {
+        return p.setEdgeEnhancement(enable, a, b, c, d, bank);
+    });
 }
 
-int32_t ZEL_CAM_getCrCbGain(int32_t index, uint16_t* /*a*/, uint16_t* /*b*/, uint16_t* /*c*/,
-                            uint16_t* /*d*/, uint16_t* /*e*/) {
-    return unavailableForSlot(__func__, index);
+int32_t ZEL_CAM_getCrCbGain(int32_t index, uint16_t* a, uint16_t* b, uint16_t* c, uint16_t* d,
+                            uint16_t* e) {
+    return dspExport(__func__, index, {a, b, c, d, e},
+                     [&](dspParameterAccess& p) { return p.getCrCbGain(a, b, c, d, e); });
 }
 
-int32_t ZEL_CAM_setCrCbGain(int32_t index, uint16_t /*a*/, uint16_t /*b*/, uint16_t /*c*/,
-                            uint16_t /*d*/, uint16_t /*e*/) {
-    return unavailableForSlot(__func__, index);
+int32_t ZEL_CAM_setCrCbGain(int32_t index, uint16_t a, uint16_t b, uint16_t c, uint16_t d,
+                            uint16_t e) {
+    return dspExport(__func__, index, {},
+                     [&](dspParameterAccess& p) { return p.setCrCbGain(a, b, c, d, e); });
 }
 
-int32_t ZEL_CAM_getHue(int32_t index, uint16_t* /*hue*/) {
-    return unavailableForSlot(__func__, index);
+int32_t ZEL_CAM_getHue(int32_t index, uint16_t* hue) {
+    return dspExport(__func__, index, {hue}, [&](dspParameterAccess& p) { return p.getHue(hue); });
 }
 
-int32_t ZEL_CAM_setHue(int32_t index, uint16_t /*hue*/) {
-    return unavailableForSlot(__func__, index);
+int32_t ZEL_CAM_setHue(int32_t index, uint16_t hue) {
+    return dspExport(__func__, index, {}, [&](dspParameterAccess& p) { return p.setHue(hue); });
 }
 
-int32_t ZEL_CAM_getSaturation(int32_t index, uint16_t* /*saturation*/) {
-    return unavailableForSlot(__func__, index);
+int32_t ZEL_CAM_getSaturation(int32_t index, uint16_t* saturation) {
+    return dspExport(__func__, index, {saturation},
+                     [&](dspParameterAccess& p) { return p.getSaturation(saturation); });
 }
 
-int32_t ZEL_CAM_setSaturation(int32_t index, uint16_t /*saturation*/) {
-    return unavailableForSlot(__func__, index);
+int32_t ZEL_CAM_setSaturation(int32_t index, uint16_t saturation) {
+    return dspExport(__func__, index, {},
+                     [&](dspParameterAccess& p) { return p.setSaturation(saturation); });
 }
 
-int32_t ZEL_CAM_getMaskEnable(int32_t index, uint8_t* /*m1*/, uint8_t* /*m2*/, uint8_t* /*m3*/) {
-    return unavailableForSlot(__func__, index);
+int32_t ZEL_CAM_getMaskEnable(int32_t index, uint8_t* m1, uint8_t* m2, uint8_t* m3) {
+    return dspExport(__func__, index, {m1, m2, m3},
+                     [&](dspParameterAccess& p) { return p.getMaskEnable(m1, m2, m3); });
 }
 
-int32_t ZEL_CAM_setMaskEnable(int32_t index, uint8_t /*m1*/, uint8_t /*m2*/, uint8_t /*m3*/) {
-    return unavailableForSlot(__func__, index);
+int32_t ZEL_CAM_setMaskEnable(int32_t index, uint8_t m1, uint8_t m2, uint8_t m3) {
+    return dspExport(__func__, index, {},
+                     [&](dspParameterAccess& p) { return p.setMaskEnable(m1, m2, m3); });
 }
 
-int32_t ZEL_CAM_getMaskParams(int32_t index, uint16_t* /*a*/, uint16_t* /*b*/, uint16_t* /*c*/,
-                              uint16_t* /*d*/, uint16_t* /*e*/) {
-    return unavailableForSlot(__func__, index);
+int32_t ZEL_CAM_getMaskParams(int32_t index, uint16_t* a, uint16_t* b, uint16_t* c, uint16_t* d,
+                              uint16_t* e) {
+    return dspExport(__func__, index, {a, b, c, d, e},
+                     [&](dspParameterAccess& p) { return p.getMaskParams(a, b, c, d, e); });
 }
 
-int32_t ZEL_CAM_setMaskParams(int32_t index, uint16_t /*a*/, uint16_t /*b*/, uint16_t /*c*/,
-                              uint16_t /*d*/, uint16_t /*e*/) {
-    return unavailableForSlot(__func__, index);
+int32_t ZEL_CAM_setMaskParams(int32_t index, uint16_t a, uint16_t b, uint16_t c, uint16_t d,
+                              uint16_t e) {
+    return dspExport(__func__, index, {},
+                     [&](dspParameterAccess& p) { return p.setMaskParams(a, b, c, d, e); });
 }
 
-int32_t ZEL_CAM_getGamma(int32_t index, uint8_t* /*enable*/, uint8_t* /*curve*/, uint8_t /*bank*/) {
-    return unavailableForSlot(__func__, index);
+int32_t ZEL_CAM_getGamma(int32_t index, uint8_t* enable, uint8_t* curve, uint8_t bank) {
+    return dspExport(__func__, index, {enable, curve},
+                     [&](dspParameterAccess& p) { return p.getGamma(enable, curve, bank); });
 }
 
-int32_t ZEL_CAM_setGamma(int32_t index, uint8_t /*enable*/, const uint8_t* /*curve*/,
-                         uint8_t /*bank*/) {
-    return unavailableForSlot(__func__, index);
+int32_t ZEL_CAM_setGamma(int32_t index, uint8_t enable, const uint8_t* curve, uint8_t bank) {
+    return dspExport(__func__, index, {curve},
+                     [&](dspParameterAccess& p) { return p.setGamma(enable, curve, bank); });
 }
 
-int32_t ZEL_CAM_getGain(int32_t index, uint16_t* /*gains*/) {
-    return unavailableForSlot(__func__, index);
+int32_t ZEL_CAM_getGain(int32_t index, uint16_t* gains) {
+    return dspExport(__func__, index, {gains},
+                     [&](dspParameterAccess& p) { return p.getGain(gains); });
 }
 
-int32_t ZEL_CAM_setGain(int32_t index, const uint16_t* /*gains*/) {
-    return unavailableForSlot(__func__, index);
+int32_t ZEL_CAM_setGain(int32_t index, const uint16_t* gains) {
+    return dspExport(__func__, index, {gains},
+                     [&](dspParameterAccess& p) { return p.setGain(gains); });
 }
 
-int32_t ZEL_CAM_getSobel(int32_t index, uint8_t* /*enable*/, uint8_t* /*a*/, uint8_t* /*b*/,
-                         uint8_t* /*c*/, uint8_t /*bank*/) {
-    return unavailableForSlot(__func__, index);
+int32_t ZEL_CAM_getSobel(int32_t index, uint8_t* enable, uint8_t* a, uint8_t* b, uint8_t* c,
+                         uint8_t bank) {
+    return dspExport(__func__, index, {enable, a, b, c},
+                     [&](dspParameterAccess& p) { return p.getSobel(enable, a, b, c, bank); });
 }
 
-int32_t ZEL_CAM_setSobel(int32_t index, uint8_t /*enable*/, uint8_t /*a*/, uint8_t /*b*/,
-                         uint8_t /*c*/, uint8_t /*bank*/) {
-    return unavailableForSlot(__func__, index);
+int32_t ZEL_CAM_setSobel(int32_t index, uint8_t enable, uint8_t a, uint8_t b, uint8_t c,
+                         uint8_t bank) {
+    return dspExport(__func__, index, {},
+                     [&](dspParameterAccess& p) { return p.setSobel(enable, a, b, c, bank); });
 }
 
-int32_t ZEL_CAM_getWbWindow(int32_t index, uint16_t* /*x1*/, uint16_t* /*y1*/, uint16_t* /*x2*/,
-                            uint16_t* /*y2*/, uint8_t* /*enable*/) {
-    return unavailableForSlot(__func__, index);
+int32_t ZEL_CAM_getWbWindow(int32_t index, uint16_t* x1, uint16_t* y1, uint16_t* x2, uint16_t* y2,
+                            uint8_t* enable) {
+    return dspExport(__func__, index, {x1, y1, x2, y2, enable},
+                     [&](dspParameterAccess& p) { return p.getWbWindow(x1, y1, x2, y2, enable); });
 }
 
-int32_t ZEL_CAM_setWbWindow(int32_t index, uint16_t /*x1*/, uint16_t /*y1*/, uint16_t /*x2*/,
-                            uint16_t /*y2*/, uint8_t /*enable*/) {
-    return unavailableForSlot(__func__, index);
+int32_t ZEL_CAM_setWbWindow(int32_t index, uint16_t x1, uint16_t y1, uint16_t x2, uint16_t y2,
+                            uint8_t enable) {
+    return dspExport(__func__, index, {},
+                     [&](dspParameterAccess& p) { return p.setWbWindow(x1, y1, x2, y2, enable); });
 }
 
 int32_t ZEL_CAM_doWbPush(int32_t index) {
-    return unavailableForSlot(__func__, index);
+    return dspExport(__func__, index, {}, [&](dspParameterAccess& p) { return p.doWbPush(); });
 }
 
-int32_t ZEL_CAM_doWbPushCb(int32_t index, WbPushCallback /*callback*/, void* /*user*/) {
-    return unavailableForSlot(__func__, index);
+// A null callback is allowed: it clears the registration.
+int32_t ZEL_CAM_doWbPushCb(int32_t index, WbPushCallback callback, void* user) {
+    return dspExport(__func__, index, {},
+                     [&](dspParameterAccess& p) { return p.doWbPushCb(callback, user); });
 }
 
-int32_t ZEL_CAM_getColorMatrix(int32_t index, uint16_t* /*matrix*/) {
-    return unavailableForSlot(__func__, index);
+int32_t ZEL_CAM_getColorMatrix(int32_t index, uint16_t* matrix) {
+    return dspExport(__func__, index, {matrix},
+                     [&](dspParameterAccess& p) { return p.getColorMatrix(matrix); });
 }
 
-int32_t ZEL_CAM_setColorMatrix(int32_t index, const uint16_t* /*matrix*/) {
-    return unavailableForSlot(__func__, index);
+int32_t ZEL_CAM_setColorMatrix(int32_t index, const uint16_t* matrix) {
+    return dspExport(__func__, index, {matrix},
+                     [&](dspParameterAccess& p) { return p.setColorMatrix(matrix); });
 }
 
-int32_t ZEL_CAM_getWindowSizes(int32_t index, uint8_t* /*sizes*/) {
-    return unavailableForSlot(__func__, index);
+int32_t ZEL_CAM_getWindowSizes(int32_t index, uint8_t* sizes) {
+    return getBytes(__func__, index, DspFunction::WindowSizes, sizes);
 }
 
-int32_t ZEL_CAM_setWindowSizes(int32_t index, const uint8_t* /*sizes*/) {
-    return unavailableForSlot(__func__, index);
+int32_t ZEL_CAM_setWindowSizes(int32_t index, const uint8_t* sizes) {
+    return setBytes(__func__, index, DspFunction::WindowSizes, sizes);
 }
 
-int32_t ZEL_CAM_getWindowPosition(int32_t index, uint8_t* /*position*/) {
-    return unavailableForSlot(__func__, index);
+int32_t ZEL_CAM_getWindowPosition(int32_t index, uint8_t* position) {
+    return getBytes(__func__, index, DspFunction::WindowPosition, position);
 }
 
-int32_t ZEL_CAM_setWindowPosition(int32_t index, const uint8_t* /*position*/) {
-    return unavailableForSlot(__func__, index);
+int32_t ZEL_CAM_setWindowPosition(int32_t index, const uint8_t* position) {
+    return setBytes(__func__, index, DspFunction::WindowPosition, position);
 }
 
-int32_t ZEL_CAM_getTarget(int32_t index, uint16_t* /*target*/) {
-    return unavailableForSlot(__func__, index);
+int32_t ZEL_CAM_getTarget(int32_t index, uint16_t* target) {
+    return dspExport(__func__, index, {target},
+                     [&](dspParameterAccess& p) { return p.getTarget(target); });
 }
 
-int32_t ZEL_CAM_setTarget(int32_t index, const uint16_t* /*target*/) {
-    return unavailableForSlot(__func__, index);
+int32_t ZEL_CAM_setTarget(int32_t index, const uint16_t* target) {
+    return dspExport(__func__, index, {target},
+                     [&](dspParameterAccess& p) { return p.setTarget(*target); });
 }
 
-int32_t ZEL_CAM_getAEValues(int32_t index, uint8_t* /*values*/) {
-    return unavailableForSlot(__func__, index);
+int32_t ZEL_CAM_getAEValues(int32_t index, uint8_t* values) {
+    return getBytes(__func__, index, DspFunction::AEValues, values);
 }
 
-int32_t ZEL_CAM_setAEValues(int32_t index, const uint8_t* /*values*/) {
-    return unavailableForSlot(__func__, index);
+int32_t ZEL_CAM_setAEValues(int32_t index, const uint8_t* values) {
+    return setBytes(__func__, index, DspFunction::AEValues, values);
 }
 
-int32_t ZEL_CAM_getKeySetting(int32_t index, uint8_t* /*setting*/) {
-    return unavailableForSlot(__func__, index);
+int32_t ZEL_CAM_getKeySetting(int32_t index, uint8_t* setting) {
+    return getBytes(__func__, index, DspFunction::KeySetting, setting);
 }
 
-int32_t ZEL_CAM_setKeySetting(int32_t index, const uint8_t* /*setting*/) {
-    return unavailableForSlot(__func__, index);
+int32_t ZEL_CAM_setKeySetting(int32_t index, const uint8_t* setting) {
+    return setBytes(__func__, index, DspFunction::KeySetting, setting);
 }
 
-int32_t ZEL_CAM_getEdgeMode(int32_t index, uint8_t* /*mode*/) {
-    return unavailableForSlot(__func__, index);
+int32_t ZEL_CAM_getEdgeMode(int32_t index, uint8_t* mode) {
+    return getBytes(__func__, index, DspFunction::EdgeMode, mode);
 }
 
-int32_t ZEL_CAM_setEdgeMode(int32_t index, const uint8_t* /*mode*/) {
-    return unavailableForSlot(__func__, index);
+int32_t ZEL_CAM_setEdgeMode(int32_t index, const uint8_t* mode) {
+    return setBytes(__func__, index, DspFunction::EdgeMode, mode);
 }
 
-int32_t ZEL_CAM_getScale(int32_t index, uint8_t* /*mode*/, uint16_t* /*a*/, uint16_t* /*b*/,
-                         uint16_t* /*c*/, uint16_t* /*d*/) {
-    return unavailableForSlot(__func__, index);
+int32_t ZEL_CAM_getScale(int32_t index, uint8_t* mode, uint16_t* a, uint16_t* b, uint16_t* c,
+                         uint16_t* d) {
+    return dspExport(__func__, index, {mode, a, b, c, d},
+                     [&](dspParameterAccess& p) { return p.getScaleZ(mode, a, b, c, d, nullptr); });
 }
 
-int32_t ZEL_CAM_setScale(int32_t index, uint8_t /*mode*/, uint16_t /*a*/, uint16_t /*b*/,
-                         uint16_t /*c*/, uint16_t /*d*/) {
-    return unavailableForSlot(__func__, index);
+int32_t ZEL_CAM_setScale(int32_t index, uint8_t mode, uint16_t a, uint16_t b, uint16_t c,
+                         uint16_t d) {
+    return dspExport(__func__, index, {},
+                     [&](dspParameterAccess& p) { return p.setScaleZ(mode, a, b, c, d, 1); });
 }
 
 int32_t ZEL_CAM_getMeasVals(int32_t index, void* /*values*/) {
-    return unavailableForSlot(__func__, index);
+    if (guardedSlot(__func__, index) != nullptr) {
+        libraryLog().warn("not implemented!");
+    }
+    return kResultFailure;
 }
 
-int32_t ZEL_CAM_setWindowAEMode(int32_t index, const uint8_t* /*mode*/) {
-    return unavailableForSlot(__func__, index);
+int32_t ZEL_CAM_setWindowAEMode(int32_t index, const uint8_t* mode) {
+    return setBytes(__func__, index, DspFunction::WindowAEMode, mode);
 }
 
-int32_t ZEL_CAM_getOffset(int32_t index, int16_t* /*offset*/) {
-    return unavailableForSlot(__func__, index);
+int32_t ZEL_CAM_getOffset(int32_t index, int16_t* offset) {
+    return dspExport(__func__, index, {offset},
+                     [&](dspParameterAccess& p) { return p.getOffset(offset); });
 }
 
-int32_t ZEL_CAM_setOffset(int32_t index, int16_t /*offset*/) {
-    return unavailableForSlot(__func__, index);
+int32_t ZEL_CAM_setOffset(int32_t index, int16_t offset) {
+    return dspExport(__func__, index, {},
+                     [&](dspParameterAccess& p) { return p.setOffset(offset); });
 }
 
-int32_t ZEL_CAM_getCamType(int32_t index, uint8_t* /*type*/) {
-    return unavailableForSlot(__func__, index);
+int32_t ZEL_CAM_getCamType(int32_t index, uint8_t* type) {
+    return getBytes(__func__, index, DspFunction::CamType, type);
 }
 
-int32_t ZEL_CAM_setCamType(int32_t index, const uint8_t* /*type*/) {
-    return unavailableForSlot(__func__, index);
+int32_t ZEL_CAM_setCamType(int32_t index, const uint8_t* type) {
+    return setBytes(__func__, index, DspFunction::CamType, type);
 }
 
 int32_t ZEL_CAM_rqUpInt(int32_t index) {
-    return unavailableForSlot(__func__, index);
+    return trigger(__func__, index, DspFunction::UpInt);
 }
 
-int32_t ZEL_CAM_setRawMode(int32_t index, const uint8_t* /*mode*/) {
-    return unavailableForSlot(__func__, index);
+int32_t ZEL_CAM_setRawMode(int32_t index, const uint8_t* mode) {
+    return setBytes(__func__, index, DspFunction::RawMode, mode);
 }
 
-int32_t ZEL_CAM_getGammaChroma(int32_t index, uint8_t* /*curve*/, uint8_t /*bank*/) {
-    return unavailableForSlot(__func__, index);
+// Removed from the camera: no guard, only the warning.
+int32_t ZEL_CAM_getGammaChroma(int32_t /*index*/, uint8_t* /*curve*/, uint8_t /*bank*/) {
+    libraryLog().warn("getGammaChroma: not longer available!");
+    return kResultFailure;
 }
 
-int32_t ZEL_CAM_setGammaChroma(int32_t index, const uint8_t* /*curve*/, uint8_t /*bank*/) {
-    return unavailableForSlot(__func__, index);
+int32_t ZEL_CAM_setGammaChroma(int32_t /*index*/, const uint8_t* /*curve*/, uint8_t /*bank*/) {
+    libraryLog().warn("setGammaChroma: not longer available!");
+    return kResultFailure;
 }
 
-int32_t ZEL_CAM_getHvFlip(int32_t index, uint8_t* /*horizontal*/, uint8_t* /*vertical*/) {
-    return unavailableForSlot(__func__, index);
+int32_t ZEL_CAM_getHvFlip(int32_t index, uint8_t* horizontal, uint8_t* vertical) {
+    return dspExport(__func__, index, {horizontal, vertical},
+                     [&](dspParameterAccess& p) { return p.getHvFlip(horizontal, vertical); });
 }
 
-int32_t ZEL_CAM_setHvFlip(int32_t index, uint8_t /*horizontal*/, uint8_t /*vertical*/) {
-    return unavailableForSlot(__func__, index);
+int32_t ZEL_CAM_setHvFlip(int32_t index, uint8_t horizontal, uint8_t vertical) {
+    return dspExport(__func__, index, {},
+                     [&](dspParameterAccess& p) { return p.setHvFlip(horizontal, vertical); });
 }
 
-int32_t ZEL_CAM_getDpcConfig(int32_t index, uint8_t* /*enable*/, uint8_t* /*spare*/,
-                             uint16_t* /*value*/) {
-    return unavailableForSlot(__func__, index);
+int32_t ZEL_CAM_getDpcConfig(int32_t index, uint8_t* enable, uint8_t* spare, uint16_t* value) {
+    return dspExport(__func__, index, {enable, spare, value},
+                     [&](dspParameterAccess& p) { return p.getDpcConfig(enable, spare, value); });
 }
 
-int32_t ZEL_CAM_setDpcConfig(int32_t index, uint8_t /*enable*/, uint16_t /*value*/) {
-    return unavailableForSlot(__func__, index);
+int32_t ZEL_CAM_setDpcConfig(int32_t index, uint8_t enable, uint16_t value) {
+    return dspExport(__func__, index, {},
+                     [&](dspParameterAccess& p) { return p.setDpcConfig(enable, value); });
 }
 
 int32_t ZEL_CAM_setDpcDetect(int32_t index) {
-    return unavailableForSlot(__func__, index);
+    return trigger(__func__, index, DspFunction::DpcDetect);
 }
 
-int32_t ZEL_CAM_getDpcTable(int32_t index, DpcEntry* /*table*/) {
-    return unavailableForSlot(__func__, index);
+int32_t ZEL_CAM_getDpcTable(int32_t index, DpcEntry* table) {
+    return dspExport(__func__, index, {table},
+                     [&](dspParameterAccess& p) { return p.getDpcTable(table); });
 }
 
-int32_t ZEL_CAM_setDpcTable(int32_t index, const DpcEntry* /*table*/) {
-    return unavailableForSlot(__func__, index);
+int32_t ZEL_CAM_setDpcTable(int32_t index, const DpcEntry* table) {
+    return dspExport(__func__, index, {table},
+                     [&](dspParameterAccess& p) { return p.setDpcTable(table); });
 }
 
-int32_t ZEL_CAM_getOvExp(int32_t index, uint8_t* /*mode*/, uint16_t* /*value*/, uint8_t* /*c*/) {
-    return unavailableForSlot(__func__, index);
+int32_t ZEL_CAM_getOvExp(int32_t index, uint8_t* mode, uint16_t* value, uint8_t* c) {
+    return dspExport(__func__, index, {mode, value, c},
+                     [&](dspParameterAccess& p) { return p.getOvExp(mode, value, c); });
 }
 
-int32_t ZEL_CAM_setOvExp(int32_t index, uint8_t /*mode*/, uint16_t /*value*/, uint8_t /*c*/) {
-    return unavailableForSlot(__func__, index);
+int32_t ZEL_CAM_setOvExp(int32_t index, uint8_t mode, uint16_t value, uint8_t c) {
+    return dspExport(__func__, index, {},
+                     [&](dspParameterAccess& p) { return p.setOvExp(mode, value, c); });
 }
 
-int32_t ZEL_CAM_getOvExpTarget(int32_t index, uint8_t* /*a*/, uint8_t* /*b*/, uint8_t* /*c*/,
-                               uint8_t* /*d*/) {
-    return unavailableForSlot(__func__, index);
+int32_t ZEL_CAM_getOvExpTarget(int32_t index, uint8_t* a, uint8_t* b, uint8_t* c, uint8_t* d) {
+    return dspExport(__func__, index, {a, b, c, d},
+                     [&](dspParameterAccess& p) { return p.getOvExpTarget(a, b, c, d); });
 }
 
-int32_t ZEL_CAM_setOvExpTarget(int32_t index, uint8_t /*a*/, uint8_t /*b*/, uint8_t /*c*/,
-                               uint8_t /*d*/) {
-    return unavailableForSlot(__func__, index);
+int32_t ZEL_CAM_setOvExpTarget(int32_t index, uint8_t a, uint8_t b, uint8_t c, uint8_t d) {
+    return dspExport(__func__, index, {},
+                     [&](dspParameterAccess& p) { return p.setOvExpTarget(a, b, c, d); });
 }
 
-int32_t ZEL_CAM_getOvExpWeight(int32_t index, uint16_t* /*a*/, uint16_t* /*b*/, uint16_t* /*c*/,
-                               uint16_t* /*d*/, uint8_t* /*weights*/) {
-    return unavailableForSlot(__func__, index);
+int32_t ZEL_CAM_getOvExpWeight(int32_t index, uint16_t* a, uint16_t* b, uint16_t* c, uint16_t* d,
+                               uint8_t* weights) {
+    return dspExport(__func__, index, {a, b, c, d, weights},
+                     [&](dspParameterAccess& p) { return p.getOvExpWeight(a, b, c, d, weights); });
 }
 
-int32_t ZEL_CAM_setOvExpWeight(int32_t index, uint16_t /*a*/, uint16_t /*b*/, uint16_t /*c*/,
-                               uint16_t /*d*/, const uint8_t* /*weights*/) {
-    return unavailableForSlot(__func__, index);
+int32_t ZEL_CAM_setOvExpWeight(int32_t index, uint16_t a, uint16_t b, uint16_t c, uint16_t d,
+                               const uint8_t* weights) {
+    return dspExport(__func__, index, {weights},
+                     [&](dspParameterAccess& p) { return p.setOvExpWeight(a, b, c, d, weights); });
 }
 
-int32_t ZEL_CAM_getucConfig(int32_t index, uint8_t* /*config*/) {
-    return unavailableForSlot(__func__, index);
+int32_t ZEL_CAM_getucConfig(int32_t index, uint8_t* config) {
+    return getBytes(__func__, index, DspFunction::ucConfig, config);
 }
 
-int32_t ZEL_CAM_setucConfig(int32_t index, const uint8_t* /*config*/) {
-    return unavailableForSlot(__func__, index);
+int32_t ZEL_CAM_setucConfig(int32_t index, const uint8_t* config) {
+    return dspExport(__func__, index, {config},
+                     [&](dspParameterAccess& p) { return p.setucConfig(config); });
 }
 
-int32_t ZEL_CAM_getBinning(int32_t index, uint8_t* /*a*/, uint8_t* /*b*/) {
-    return unavailableForSlot(__func__, index);
+int32_t ZEL_CAM_getBinning(int32_t index, uint8_t* a, uint8_t* b) {
+    return dspExport(__func__, index, {a, b},
+                     [&](dspParameterAccess& p) { return p.getBinning(a, b); });
 }
 
-int32_t ZEL_CAM_setBinning(int32_t index, uint8_t /*a*/, uint8_t /*b*/) {
-    return unavailableForSlot(__func__, index);
+int32_t ZEL_CAM_setBinning(int32_t index, uint8_t a, uint8_t b) {
+    return dspExport(__func__, index, {},
+                     [&](dspParameterAccess& p) { return p.setBinning(a, b); });
 }
 
-int32_t ZEL_CAM_getScaleZ(int32_t index, uint8_t* /*mode*/, uint16_t* /*a*/, uint16_t* /*b*/,
-                          uint16_t* /*c*/, uint16_t* /*d*/, uint8_t* /*z*/) {
-    return unavailableForSlot(__func__, index);
+int32_t ZEL_CAM_getScaleZ(int32_t index, uint8_t* mode, uint16_t* a, uint16_t* b, uint16_t* c,
+                          uint16_t* d, uint8_t* z) {
+    return dspExport(__func__, index, {mode, a, b, c, d, z},
+                     [&](dspParameterAccess& p) { return p.getScaleZ(mode, a, b, c, d, z); });
 }
 
-int32_t ZEL_CAM_setScaleZ(int32_t index, uint8_t /*mode*/, uint16_t /*a*/, uint16_t /*b*/,
-                          uint16_t /*c*/, uint16_t /*d*/, uint8_t /*z*/) {
-    return unavailableForSlot(__func__, index);
+int32_t ZEL_CAM_setScaleZ(int32_t index, uint8_t mode, uint16_t a, uint16_t b, uint16_t c,
+                          uint16_t d, uint8_t z) {
+    return dspExport(__func__, index, {},
+                     [&](dspParameterAccess& p) { return p.setScaleZ(mode, a, b, c, d, z); });
 }
 
-int32_t ZEL_CAM_getOvExpTargetSteps(int32_t index, uint8_t* /*first*/, uint8_t* /*p*/,
-                                    uint8_t* /*q*/, uint8_t* /*r*/, uint8_t* /*last*/) {
-    return unavailableForSlot(__func__, index);
+int32_t ZEL_CAM_getOvExpTargetSteps(int32_t index, uint8_t* first, uint8_t* p, uint8_t* q,
+                                    uint8_t* r, uint8_t* last) {
+    return dspExport(__func__, index, {first, p, q, r, last}, [&](dspParameterAccess& params) {
+        return params.getOvExpTargetSteps(first, p, q, r, last);
+    });
 }
 
-int32_t ZEL_CAM_setOvExpTargetSteps(int32_t index, uint8_t /*first*/, const uint8_t* /*p*/,
-                                    const uint8_t* /*q*/, const uint8_t* /*r*/, uint8_t /*last*/) {
-    return unavailableForSlot(__func__, index);
+int32_t ZEL_CAM_setOvExpTargetSteps(int32_t index, uint8_t first, const uint8_t* p,
+                                    const uint8_t* q, const uint8_t* r, uint8_t last) {
+    return dspExport(__func__, index, {p, q, r}, [&](dspParameterAccess& params) {
+        return params.setOvExpTargetSteps(first, p, q, r, last);
+    });
 }
 
-int32_t ZEL_CAM_getBayerMode(int32_t index, uint8_t* /*mode*/) {
-    return unavailableForSlot(__func__, index);
+int32_t ZEL_CAM_getBayerMode(int32_t index, uint8_t* mode) {
+    return dspExport(__func__, index, {mode},
+                     [&](dspParameterAccess& p) { return p.getBayerMode(mode); });
 }
 
-int32_t ZEL_CAM_setBayerMode(int32_t index, uint8_t /*mode*/) {
-    return unavailableForSlot(__func__, index);
+int32_t ZEL_CAM_setBayerMode(int32_t index, uint8_t mode) {
+    return dspExport(__func__, index, {},
+                     [&](dspParameterAccess& p) { return p.setBayerMode(mode); });
 }
 
-int32_t ZEL_CAM_getHvFlipStatic(int32_t index, uint8_t* /*horizontal*/, uint8_t* /*vertical*/,
-                                uint8_t* /*staticHorizontal*/, uint8_t* /*staticVertical*/) {
-    return unavailableForSlot(__func__, index);
+int32_t ZEL_CAM_getHvFlipStatic(int32_t index, uint8_t* horizontal, uint8_t* vertical,
+                                uint8_t* staticHorizontal, uint8_t* staticVertical) {
+    return dspExport(__func__, index, {horizontal, vertical, staticHorizontal, staticVertical},
+                     [&](dspParameterAccess& p) {
+                         return p.getHvFlipStatic(horizontal, vertical, staticHorizontal,
+                                                  staticVertical);
+                     });
 }
 
 }  // extern "C"

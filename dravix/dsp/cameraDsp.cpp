@@ -54,13 +54,20 @@ uint8_t cameraDsp::writeFlipByte(uint8_t value) {
 }
 
 uint8_t cameraDsp::getDspFunction(uint8_t code, uint8_t* out, int16_t length) {
+    bool conflicting = false;
+    return getDspFunction(code, out, length, conflicting);
+}
+
+uint8_t cameraDsp::getDspFunction(uint8_t code, uint8_t* out, int16_t length, bool& conflicting) {
     static constexpr const char* kOperation = "cameraDsp::getDspFunction";
+    conflicting = false;
     const std::shared_ptr<fx3Hid> hid = channel(kOperation);
     if (hid == nullptr || missingBuffer(kOperation, out, length)) {
         return 1;
     }
+    const auto blocks = holdBlocks();
     return forEachChunk(kOperation, length, kReadChunk, [&](int offset, int chunk) {
-        const uint8_t status = readChunk(*hid, code, offset, out + offset, chunk);
+        const uint8_t status = readChunk(*hid, code, offset, out + offset, chunk, conflicting);
         if (status != 0) {
             std::memset(out + offset, 0, static_cast<std::size_t>(length - offset));
         }
@@ -74,6 +81,7 @@ uint8_t cameraDsp::setDspFunction(uint8_t code, const uint8_t* in, int16_t lengt
     if (hid == nullptr || missingBuffer(kOperation, in, length)) {
         return 1;
     }
+    const auto blocks = holdBlocks();
     return forEachChunk(kOperation, length, kWriteChunk, [&](int offset, int chunk) {
         return writeChunk(*hid, code, offset, in + offset, chunk);
     });
@@ -100,6 +108,10 @@ uint8_t cameraDsp::saveDspSettings() {
     }
     const uint8_t request = 0;
     return hid->command(kCmdDspSave, &request, 1);
+}
+
+std::unique_lock<std::recursive_mutex> cameraDsp::holdBlocks() {
+    return std::unique_lock<std::recursive_mutex>(blockMutex_);
 }
 
 std::shared_ptr<fx3Hid> cameraDsp::channel(const char* operation) {
@@ -131,13 +143,19 @@ uint8_t cameraDsp::forEachChunk(const char* operation, int16_t length, int chunk
     return failed ? 1 : 0;
 }
 
-uint8_t cameraDsp::readChunk(fx3Hid& hid, uint8_t code, int offset, uint8_t* out, int chunk) {
+uint8_t cameraDsp::readChunk(fx3Hid& hid, uint8_t code, int offset, uint8_t* out, int chunk,
+                             bool& conflicting) {
     const auto request = requestHeader(code, offset);
     std::array<uint8_t, fx3Hid::kMaxReplyPayload> reply{};
     const uint8_t status = hid.command(kCmdDspGet, request.data(), kOffsetHeader, reply.data(),
                                        static_cast<std::size_t>(chunk) + 1);
-    if (status == 0 && echoMatches("cameraDsp::getDspFunction", code, reply[0])) {
+    if (status != 0) {
+        return status;
+    }
+    if (echoMatches("cameraDsp::getDspFunction", code, reply[0])) {
         std::memcpy(out, reply.data() + 1, static_cast<std::size_t>(chunk));
+    } else {
+        conflicting = true;
     }
     return status;
 }

@@ -7,6 +7,7 @@
 #include <mutex>
 
 #include "device/fx3Hid.h"
+#include "dsp/wbPushRegistration.h"
 #include "log/logger.h"
 
 namespace dravix {
@@ -114,7 +115,9 @@ const dspFunctionSizes* findDspFunction(uint8_t code);
 // that fit one command report, and sends the other image-pipeline commands.
 //
 // Every chunk is one request/reply exchange under the channel's transaction lock, so threads
-// that share the channel never take each other's replies. Operations return 0 on success and 1
+// that share the channel never take each other's replies. A whole block (all its chunks) is moved
+// under the camera's block lock, so two threads' blocks never interleave; holdBlocks() extends
+// that over a sequence of blocks. Operations return 0 on success and 1
 // on failure; every message is logged at ERROR level.
 class cameraDsp {
   public:
@@ -147,12 +150,21 @@ class cameraDsp {
     // offset to the end; a reply for another code leaves its part of `out` as it was. A length
     // of zero or less reads nothing and returns 0.
     uint8_t getDspFunction(uint8_t code, uint8_t* out, int16_t length);
+    // The same; `conflicting` tells whether a reply named another function (its part of `out`
+    // then holds no camera data although the status is 0).
+    uint8_t getDspFunction(uint8_t code, uint8_t* out, int16_t length, bool& conflicting);
     // Writes `length` bytes from `in` to function `code`; a length of zero or less writes
     // nothing and returns 0.
     uint8_t setDspFunction(uint8_t code, const uint8_t* in, int16_t length);
     uint8_t setHidCalibration(uint8_t mode, uint8_t value);
     // Has the camera store its current DSP settings; logs nothing on failure.
     uint8_t saveDspSettings();
+
+    // Holds the block lock until the returned lock ends: several blocks read or written by this
+    // thread meanwhile form one unit. Recursive, so the operations above may run inside it.
+    std::unique_lock<std::recursive_mutex> holdBlocks();
+    // The white-balance push callback with its user value; null after construction.
+    wbPushRegistration& wbPush() { return wbPush_; }
 
   protected:
     logger& log_;
@@ -166,7 +178,8 @@ class cameraDsp {
     // `operation` for each failure. 1 when any chunk failed: a block is whole or not at all.
     template <typename Exchange>
     uint8_t forEachChunk(const char* operation, int16_t length, int chunkSize, Exchange exchange);
-    uint8_t readChunk(fx3Hid& hid, uint8_t code, int offset, uint8_t* out, int chunk);
+    uint8_t readChunk(fx3Hid& hid, uint8_t code, int offset, uint8_t* out, int chunk,
+                      bool& conflicting);
     uint8_t writeChunk(fx3Hid& hid, uint8_t code, int offset, const uint8_t* in, int chunk);
     // Logs the conflicting-type message when the reply names another function.
     bool echoMatches(const char* operation, uint8_t code, uint8_t echo);
@@ -174,6 +187,8 @@ class cameraDsp {
 
     mutable std::mutex hidMutex_;
     std::shared_ptr<fx3Hid> hid_;
+    std::recursive_mutex blockMutex_;
+    wbPushRegistration wbPush_;
 };
 
 }  // namespace dravix
