@@ -50,6 +50,9 @@ emulatedCamera::emulatedCamera(int number, uint32_t setId, const emulatedVideoFo
       videoPath_(kVideoPathPrefix + videoKey_ + "#" + std::to_string(number)),
       i2c_(bus_, features_),
       dsp_([this](bool flipped) { setVerticalFlip(flipped); }),
+      dspEvents_(dsp_,
+                 [this](uint8_t type, const emulatedDspEvents::interruptData& data,
+                        std::chrono::milliseconds delay) { injectInterrupt(type, data, delay); }),
       video_(format) {
     installBuiltInCommands();
 }
@@ -115,11 +118,20 @@ void emulatedCamera::setCommandHandler(uint8_t commandId, commandHandler handler
 }
 
 void emulatedCamera::injectInterrupt(uint8_t type, const std::array<uint8_t, 60>& data) {
+    injectInterrupt(type, data, std::chrono::milliseconds(0));
+}
+
+void emulatedCamera::injectInterrupt(uint8_t type, const std::array<uint8_t, 60>& data,
+                                     std::chrono::milliseconds delay) {
     report interrupt{};
     interrupt[0] = kInterruptReportId;
     interrupt[1] = type;
     std::copy(data.begin(), data.end(), interrupt.begin() + 2);
-    endpoint_.post(endpoint_.session(), interrupt);
+    if (delay.count() <= 0) {
+        endpoint_.post(endpoint_.session(), interrupt);
+    } else {
+        endpoint_.postAt(endpoint_.session(), interrupt, emulatedHidEndpoint::clock::now() + delay);
+    }
 }
 
 void emulatedCamera::unplug() {
@@ -264,9 +276,9 @@ void emulatedCamera::installBuiltInCommands() {
     setCommandHandler(kDspGetCommand,
                       [this](const commandPayload& payload) { return dsp_.get(payload); });
     setCommandHandler(kDspSetCommand,
-                      [this](const commandPayload& payload) { return dsp_.set(payload); });
+                      [this](const commandPayload& payload) { return dspEvents_.set(payload); });
     setCommandHandler(kDspSaveCommand,
-                      [this](const commandPayload& payload) { return dsp_.save(payload); });
+                      [this](const commandPayload& payload) { return dspEvents_.save(payload); });
     setCommandHandler(kHidCalibrationCommand,
                       [this](const commandPayload& payload) { return dsp_.calibration(payload); });
     setCommandHandler(kAppStateCommand, [this](const commandPayload& payload) {

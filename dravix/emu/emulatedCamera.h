@@ -14,6 +14,7 @@
 
 #include "emu/emulatedCommand.h"
 #include "emu/emulatedDsp.h"
+#include "emu/emulatedDspEvents.h"
 #include "emu/emulatedFeaturePort.h"
 #include "emu/emulatedHidEndpoint.h"
 #include "emu/emulatedI2cBus.h"
@@ -95,6 +96,8 @@ class emulatedCamera {
     emulatedI2cBus& i2cBus() { return bus_; }
     // The DSP function blocks, the save count and the last calibration command.
     emulatedDsp& dsp() { return dsp_; }
+    // The interrupts that white balance, defect detection and storing the settings raise.
+    emulatedDspEvents& dspEvents() { return dspEvents_; }
     // Versions, serial numbers, hardware revisions, the head controls and configuration blocks.
     emulatedIdentity& identity() { return identity_; }
 
@@ -103,6 +106,9 @@ class emulatedCamera {
 
     // Sends an interrupt report at once: id 2, `type`, the 60 data bytes, two zero bytes.
     void injectInterrupt(uint8_t type, const std::array<uint8_t, 60>& data);
+    // The same after `delay`, in order with the replies due by then.
+    void injectInterrupt(uint8_t type, const std::array<uint8_t, 60>& data,
+                         std::chrono::milliseconds delay);
 
     // While unplugged the camera is not enumerated, cannot be opened, and every call on a
     // handle fails with -ENODEV; handles opened before stay dead after replug().
@@ -179,6 +185,7 @@ class emulatedCamera {
     emulatedI2cBus bus_;
     emulatedI2cCommands i2c_;
     emulatedDsp dsp_;
+    emulatedDspEvents dspEvents_;
     emulatedIdentity identity_;
     emulatedWireRecorder recorder_;
     std::atomic<bool> stalledWrites_{false};

@@ -1,6 +1,7 @@
 #include "emu/emulatedDsp.h"
 
 #include <algorithm>
+#include <random>
 #include <stdexcept>
 
 #include "dsp/cameraDsp.h"
@@ -33,6 +34,9 @@ commandReply emulatedDsp::get(const commandPayload& payload) {
     reply.payload[0] = code;
     const int count = std::min(cameraDsp::kReadChunk, sizes->readBytes - offset);
     std::lock_guard<std::mutex> lock(mutex_);
+    if (applyFault(code, reply)) {
+        return reply;
+    }
     const std::vector<uint8_t>& block = *blockOf(code);
     std::copy_n(block.begin() + offset, count, reply.payload.begin() + 1);
     return reply;
@@ -48,8 +52,13 @@ commandReply emulatedDsp::set(const commandPayload& payload) {
     // The request carries no length: the camera takes the bytes up to the end of the block.
     const int count = std::min(cameraDsp::kWriteChunk, sizes->writeBytes - offset);
     uint8_t flipByte;
+    commandReply reply;
+    reply.payload[0] = code;
     {
         std::lock_guard<std::mutex> lock(mutex_);
+        if (applyFault(code, reply)) {
+            return reply;
+        }
         std::vector<uint8_t>& block = *blockOf(code);
         std::copy_n(payload.begin() + kHeader, count, block.begin() + offset);
         flipByte = block[0];
@@ -57,8 +66,6 @@ commandReply emulatedDsp::set(const commandPayload& payload) {
     if (sizes->function == DspFunction::HvFlip && onVerticalFlip_) {
         onVerticalFlip_((flipByte & 1) != 0);
     }
-    commandReply reply;
-    reply.payload[0] = code;
     return reply;
 }
 
@@ -95,6 +102,50 @@ void emulatedDsp::setDspBlock(uint8_t code, const std::vector<uint8_t>& bytes) {
 int emulatedDsp::saveCount() const {
     std::lock_guard<std::mutex> lock(mutex_);
     return saves_;
+}
+
+void emulatedDsp::fillRandom(uint32_t seed) {
+    std::mt19937 generator(seed);
+    std::uniform_int_distribution<int> byte(0, 0xFF);
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (auto& entry : blocks_) {
+        std::generate(entry.second.begin(), entry.second.end(),
+                      [&] { return static_cast<uint8_t>(byte(generator)); });
+    }
+}
+
+void emulatedDsp::setFailingCode(uint8_t code, uint8_t status) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (status == replyStatus::success) {
+        failingCodes_.erase(code);
+    } else {
+        failingCodes_[code] = status;
+    }
+}
+
+void emulatedDsp::setEchoForCode(uint8_t code, uint8_t echo) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (echo == code) {
+        echoes_.erase(code);
+    } else {
+        echoes_[code] = echo;
+    }
+}
+
+// A failing code changes nothing in the store; a wrong echo answers with the request's data
+// unused, as for another function.
+bool emulatedDsp::applyFault(uint8_t code, commandReply& reply) const {
+    if (auto failing = failingCodes_.find(code); failing != failingCodes_.end()) {
+        reply = commandReply{};
+        reply.status = failing->second;
+        return true;
+    }
+    if (auto echo = echoes_.find(code); echo != echoes_.end()) {
+        reply = commandReply{};
+        reply.payload[0] = echo->second;
+        return true;
+    }
+    return false;
 }
 
 std::pair<uint8_t, uint8_t> emulatedDsp::lastCalibration() const {

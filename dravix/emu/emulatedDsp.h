@@ -35,6 +35,13 @@ class emulatedDsp {
     // for a code outside the table or more bytes than the block holds.
     void setDspBlock(uint8_t code, const std::vector<uint8_t>& bytes);
     int saveCount() const;
+    // Fills every block with bytes drawn from a generator seeded with `seed`.
+    void fillRandom(uint32_t seed);
+    // Reads and writes of `code` answer `status` (success again with replyStatus::success).
+    void setFailingCode(uint8_t code, uint8_t status);
+    // Reads and writes of `code` echo `echo` instead of their code (the same code again ends
+    // it), as a camera answering for another function does.
+    void setEchoForCode(uint8_t code, uint8_t echo);
     // Mode and value of the last calibration command; (0, 0) before the first.
     std::pair<uint8_t, uint8_t> lastCalibration() const;
 
@@ -42,6 +49,8 @@ class emulatedDsp {
     static constexpr std::size_t kHeader = 3;  // code, offset high, offset low
 
     static commandReply refused();
+    // The fault set for `code`, if any, applied to `reply`; true when it answers for the code.
+    bool applyFault(uint8_t code, commandReply& reply) const;
     // The block of `code` under mutex_, or null for a code outside the table.
     std::vector<uint8_t>* blockOf(uint8_t code);
 
@@ -49,6 +58,8 @@ class emulatedDsp {
     mutable std::mutex mutex_;
     std::map<uint8_t, std::vector<uint8_t>> blocks_;
     int saves_ = 0;
+    std::map<uint8_t, uint8_t> failingCodes_;
+    std::map<uint8_t, uint8_t> echoes_;
     std::pair<uint8_t, uint8_t> calibration_{0, 0};
 };
 
