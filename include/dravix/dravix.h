@@ -290,7 +290,8 @@ DRAVIX_API int32_t ZEL_CAM_doWbPushCb(int32_t index, WbPushCallback callback, vo
 /* matrix: 9 values. */
 DRAVIX_API int32_t ZEL_CAM_getColorMatrix(int32_t index, uint16_t* matrix);
 DRAVIX_API int32_t ZEL_CAM_setColorMatrix(int32_t index, const uint16_t* matrix);
-/* sizes: 32 bytes read, 33 bytes written. */
+/* getWindowSizes fills 32 bytes; setWindowSizes reads 33 bytes from `sizes` (the camera's block
+ * is one byte longer), so a buffer filled by the getter must hold 33 bytes for the setter. */
 DRAVIX_API int32_t ZEL_CAM_getWindowSizes(int32_t index, uint8_t* sizes);
 DRAVIX_API int32_t ZEL_CAM_setWindowSizes(int32_t index, const uint8_t* sizes);
 /* position: 3 bytes. */
@@ -341,7 +342,7 @@ DRAVIX_API int32_t ZEL_CAM_getOvExpWeight(int32_t index, uint16_t* a, uint16_t* 
                                           uint16_t* d, uint8_t* weights);
 DRAVIX_API int32_t ZEL_CAM_setOvExpWeight(int32_t index, uint16_t a, uint16_t b, uint16_t c,
                                           uint16_t d, const uint8_t* weights);
-/* config: 4 bytes. */
+/* config: 4 bytes; setucConfig sends them followed by a fifth byte 1. */
 DRAVIX_API int32_t ZEL_CAM_getucConfig(int32_t index, uint8_t* config);
 DRAVIX_API int32_t ZEL_CAM_setucConfig(int32_t index, const uint8_t* config);
 DRAVIX_API int32_t ZEL_CAM_getBinning(int32_t index, uint8_t* a, uint8_t* b);
