@@ -286,6 +286,9 @@ DRAVIX_API int32_t ZEL_CAM_getWbWindow(int32_t index, uint16_t* x1, uint16_t* y1
 DRAVIX_API int32_t ZEL_CAM_setWbWindow(int32_t index, uint16_t x1, uint16_t y1, uint16_t x2,
                                        uint16_t y2, uint8_t enable);
 DRAVIX_API int32_t ZEL_CAM_doWbPush(int32_t index);
+/* The callback runs on the library's interrupt thread when the white balance ends: once for a
+ * completion of the head or the USB controller, every time for one of the FPGA. A null callback
+ * clears the registration; a push that fails withdraws it, so `user` may be freed then. */
 DRAVIX_API int32_t ZEL_CAM_doWbPushCb(int32_t index, WbPushCallback callback, void* user);
 /* matrix: 9 values. */
 DRAVIX_API int32_t ZEL_CAM_getColorMatrix(int32_t index, uint16_t* matrix);
