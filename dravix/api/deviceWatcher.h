@@ -74,7 +74,8 @@ class deviceWatcher {
     void run();
     // One enumeration and what follows from what it found.
     void pass(passState& state);
-    // Reopens, lost or retries, as the presence of the camera's device changed.
+    // Has the camera closed or reopened as its device went or came, and retries what failed;
+    // true when it closed the camera in this pass.
     bool followDevice(passState& state, bool present, const std::string& devicePath);
     void reopen(passState& state, const std::string& devicePath, int retriesLeft);
 
