@@ -153,13 +153,14 @@ std::string camera::deviceKey() const {
     return videoDeviceList::instanceKeyOf(moniker_);
 }
 
-// The device may have come back on another node: it is opened where the watcher found it.
+// The device may have come back on another node: it is opened where the watcher found it. A
+// device without a key can't be looked for, and keeps its path.
 int camera::onDeviceReturned(const std::string& devicePath) {
     std::lock_guard<std::mutex> lock(lifecycleMutex_);
     if (!opened_) {
         return 0;  // the client is closing the camera
     }
-    return openLocked(devicePath);
+    return openLocked(devicePath.empty() ? moniker_ : devicePath);
 }
 
 // The HID node of a replugged camera may appear later than its video node. Its arrival is
