@@ -19,12 +19,15 @@ struct hidInterfaceInfo {
     uint16_t productId = 0;
     uint16_t usagePage = 0;
     uint16_t usage = 0;
+    // The USB device the collection belongs to, keyed as the third field of that device's video
+    // device paths (videoDeviceInfo::devicePath, without a node index); empty when unknown.
+    std::string deviceKey;
 };
 
 // An open HID interface. readReport() is called by one reader thread while the other calls come
 // from other threads; the object is destroyed only after every call has returned.
 class hidDevice {
-public:
+  public:
     virtual ~hidDevice() = default;
 
     // Writes one output report. Returns the number of bytes written, 0 when the write did not
@@ -42,7 +45,7 @@ public:
 
 // A source of HID interfaces.
 class hidBackend {
-public:
+  public:
     virtual ~hidBackend() = default;
 
     // The present collections of the USB devices with these ids, in enumeration order.
