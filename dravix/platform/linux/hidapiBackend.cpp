@@ -17,12 +17,19 @@ std::mutex& libraryMutex() {
     return mutex;
 }
 
-// Initialises hidapi on first use. The caller holds libraryMutex().
+// Whether hid_init succeeded and hid_exit has not run since. Guarded by libraryMutex().
+bool& libraryInitialised() {
+    static bool initialised = false;
+    return initialised;
+}
+
+// Initialises hidapi on first use, and again after a release. The caller holds libraryMutex().
 bool libraryReady() {
-    static std::once_flag once;
-    static bool ready = false;
-    std::call_once(once, [] { ready = hid_init() == 0; });
-    return ready;
+    bool& initialised = libraryInitialised();
+    if (!initialised) {
+        initialised = hid_init() == 0;
+    }
+    return initialised;
 }
 
 struct enumerationListDeleter {
@@ -60,6 +67,14 @@ std::vector<hidInterfaceInfo> hidapiBackend::enumerate(uint16_t vendorId, uint16
         }
     }
     return interfaces;
+}
+
+void hidapiBackend::releaseLibrary() {
+    std::lock_guard<std::mutex> lock(libraryMutex());
+    if (libraryInitialised()) {
+        hid_exit();
+        libraryInitialised() = false;
+    }
 }
 
 std::unique_ptr<hidDevice> hidapiBackend::open(const std::string& path) {

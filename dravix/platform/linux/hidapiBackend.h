@@ -19,6 +19,10 @@ class hidapiBackend final : public hidBackend {
     std::vector<hidInterfaceInfo> enumerate(uint16_t vendorId, uint16_t productId) override;
     // Null when the node cannot be opened for reading and writing or is not a hidraw node.
     std::unique_ptr<hidDevice> open(const std::string& path) override;
+
+    // Frees hidapi's process-wide state (hid_exit); the next enumeration initialises it again.
+    // Devices opened through open() do not use it and stay usable.
+    static void releaseLibrary();
 };
 
 }  // namespace dravix::platform
