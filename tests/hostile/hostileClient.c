@@ -38,6 +38,7 @@ typedef struct hostileRound {
     int buffers;
     int callbacks;
     int variant;
+    uint8_t* scratch; /* kRegions regions of the calling thread's own */
 } hostileRound;
 
 static const int32_t kIndices[] = {0, 1, -1, 10, 255, 1000, INT32_MIN};
@@ -87,7 +88,7 @@ static float hostile_REAL(const hostileRound* round, int position) {
 }
 
 static void* hostile_BUFFER(const hostileRound* round, int position) {
-    return round->buffers ? gScratch + (size_t)position * kRegionSize : NULL;
+    return round->buffers ? round->scratch + (size_t)position * kRegionSize : NULL;
 }
 
 static const char* hostile_TEXT(const hostileRound* round, int position) {
@@ -335,7 +336,8 @@ static int sweep(enum sweepMode mode) {
         }
         for (size_t k = 0; k < sizeof kIndices / sizeof kIndices[0]; ++k) {
             for (int variant = 0; variant < kVariants; ++variant) {
-                const hostileRound round = {kIndices[k], variant != 0, variant % 2 == 1, variant};
+                const hostileRound round = {kIndices[k], variant != 0, variant % 2 == 1, variant,
+                                            gScratch};
                 entry->call(gFunctions[i], &round);
                 ++gCalls;
                 if (mode == nextToStream && mayHaveChangedStream(entry, &round) &&
@@ -359,17 +361,23 @@ static atomic_int gStopThreads;
 
 static void* callIndexedExports(void* seed) {
     const int offset = (int)(intptr_t)seed;
+    uint8_t* const scratch = calloc(kRegions, kRegionSize);
+    if (scratch == NULL) {
+        return NULL;
+    }
     for (int pass = 0; !atomic_load(&gStopThreads); ++pass) {
         for (int i = 0; i < kExportCount; ++i) {
             const hostileExport* entry = &gExports[(i + offset * 37) % kExportCount];
             if (!entry->takesIndex || isStreamChanger(entry->name)) {
                 continue;
             }
-            const hostileRound round = {(offset + pass) % 2, 1, 1, (offset + i) % kVariants};
+            const hostileRound round = {(offset + pass) % 2, 1, 1, (offset + i) % kVariants,
+                                        scratch};
             entry->call(gFunctions[(i + offset * 37) % kExportCount], &round);
             atomic_fetch_add(&gCalls, 1);
         }
     }
+    free(scratch);
     return NULL;
 }
 
