@@ -19,12 +19,19 @@ std::mutex& libraryMutex() {
     return mutex;
 }
 
-// Initialises hidapi on first use. The caller holds libraryMutex().
+// Whether hid_init succeeded and hid_exit has not run since. Guarded by libraryMutex().
+bool& libraryInitialised() {
+    static bool initialised = false;
+    return initialised;
+}
+
+// Initialises hidapi on first use, and again after a release. The caller holds libraryMutex().
 bool libraryReady() {
-    static std::once_flag once;
-    static bool ready = false;
-    std::call_once(once, [] { ready = hid_init() == 0; });
-    return ready;
+    bool& initialised = libraryInitialised();
+    if (!initialised) {
+        initialised = hid_init() == 0;
+    }
+    return initialised;
 }
 
 struct enumerationListDeleter {
@@ -75,6 +82,14 @@ std::string hidapiBackend::deviceKeyOf(const std::string& nodePath) const {
         return {};
     }
     return usbDeviceKey::ofClassDevice(hidrawClass_ / node.filename());
+}
+
+void hidapiBackend::releaseLibrary() {
+    std::lock_guard<std::mutex> lock(libraryMutex());
+    if (libraryInitialised()) {
+        hid_exit();
+        libraryInitialised() = false;
+    }
 }
 
 std::unique_ptr<hidDevice> hidapiBackend::open(const std::string& path) {

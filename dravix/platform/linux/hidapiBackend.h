@@ -24,6 +24,10 @@ class hidapiBackend final : public hidBackend {
     // Null when the node cannot be opened for reading and writing or is not a hidraw node.
     std::unique_ptr<hidDevice> open(const std::string& path) override;
 
+    // Frees hidapi's process-wide state (hid_exit); the next enumeration initialises it again.
+    // Devices opened through open() do not use it and stay usable.
+    static void releaseLibrary();
+
     // The key of the USB device of hidraw node `nodePath` ("/dev/hidraw3"); empty when sysfs
     // does not place it below one.
     std::string deviceKeyOf(const std::string& nodePath) const;
