@@ -76,15 +76,20 @@ int camera::openVideo() {
 
 // Without its HID interface the camera still opens and streams; its commands fail.
 void camera::openHid() {
-    if (hidOpen_) {
-        return;
-    }
-    if (!hid_->open(vendorId_, productId_)) {
+    if (!hidOpen_ && !openHidChannel()) {
         log_.error("camera::open: can't open HID interface");
-        return;
+    }
+}
+
+// With several cameras plugged in, each talks to the HID interface of the USB device its video
+// device belongs to.
+bool camera::openHidChannel() {
+    if (!hid_->open(vendorId_, productId_, videoDeviceList::usbDeviceKeyOf(moniker_))) {
+        return false;
     }
     hidOpen_ = true;
     setHid(hid_);
+    return true;
 }
 
 // The stream and the threads end before the lock is taken: a callback on one of them may be
@@ -147,12 +152,38 @@ bool camera::isOwnThread() const {
            video_->isDeliveryThread();
 }
 
-int camera::onDeviceReturned() {
+std::string camera::deviceKey() const {
+    std::lock_guard<std::mutex> lock(lifecycleMutex_);
+    return videoDeviceList::instanceKeyOf(moniker_);
+}
+
+// The device may have come back on another node: it is opened where the watcher found it. A
+// device without a key can't be looked for, and keeps its path.
+int camera::onDeviceReturned(const std::string& devicePath) {
     std::lock_guard<std::mutex> lock(lifecycleMutex_);
     if (!opened_) {
         return 0;  // the client is closing the camera
     }
-    return openLocked(moniker_);
+    return openLocked(devicePath.empty() ? moniker_ : devicePath);
+}
+
+// The HID node of a replugged camera may appear later than its video node. Its arrival is
+// reported like a count change, outside the lock: the status callback may close the camera.
+bool camera::openMissingHid() {
+    {
+        std::lock_guard<std::mutex> lock(lifecycleMutex_);
+        if (!opened_ || hidOpen_ || hid_ == nullptr) {
+            return true;
+        }
+        if (!hid_->isPresent(vendorId_, productId_, videoDeviceList::usbDeviceKeyOf(moniker_)) ||
+            !openHidChannel()) {
+            return false;
+        }
+    }
+    log_.info("camera::open: HID interface opened after the video device");
+    std::lock_guard<std::recursive_mutex> record(statusMutex_);
+    reportStatus();
+    return true;
 }
 
 void camera::onCountChanged(uint8_t count, bool lost) {

@@ -77,14 +77,19 @@ class camera : public cameraDsp, private deviceWatcher::client {
     uint64_t interruptReportsTaken() const { return interrupts_.reportsTaken(); }
 
   private:
+    std::string deviceKey() const override;
     void onDeviceLost() override;
-    int onDeviceReturned() override;
+    int onDeviceReturned(const std::string& devicePath) override;
+    bool openMissingHid() override;
     void onCountChanged(uint8_t count, bool lost) override;
 
     // open() with lifecycleMutex_ held, without starting the watcher.
     int openLocked(const std::string& moniker);
     int openVideo();
     void openHid();
+    // Opens the channel to the HID interface of the camera's own USB device; false when none
+    // is there.
+    bool openHidChannel();
     // Ends the watcher and the interrupt thread, or only asks them on the camera's own threads.
     void endThreads();
     // Closes the channel and releases the video device; keeps the moniker and the watcher.

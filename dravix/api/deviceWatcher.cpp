@@ -1,5 +1,7 @@
 #include "api/deviceWatcher.h"
 
+#include <utility>
+
 namespace dravix {
 
 namespace {
@@ -17,41 +19,60 @@ deviceWatcher::~deviceWatcher() {
 }
 
 void deviceWatcher::run() {
-    uint8_t last = kNoCount;
-    bool firstPass = true;
+    // The camera was open with its device when the thread started.
+    passState state{kNoCount, true, 0, 0};
     while (thread_.keepRunning()) {
-        pass(last, firstPass);
-        firstPass = false;
+        pass(state);
         if (wake_.waitFor(kPeriod)) {
             wake_.reset();  // a stop (seen by keepRunning), or one that start() cancelled
         }
     }
 }
 
-void deviceWatcher::pass(uint8_t& last, bool firstPass) {
+void deviceWatcher::pass(passState& state) {
     uint8_t count = 0;
-    devices_.enumerateWatchingSlot0(count);
+    std::string devicePath;
+    const std::string key = owner_.deviceKey();
+    devices_.enumerateWatching(key, count, devicePath);
     cameraCount_ = count;
-    if (count == last) {
-        if (reopenRetries_ > 0) {
-            reopen(reopenRetries_ - 1);
-        }
-        return;
+    const bool countChanged = count != state.lastCount;
+    if (countChanged) {
+        log_.info("camera count changed %d", count);
     }
-    log_.info("camera count changed %d", count);
-    const bool lost = count < last && last != kNoCount;
-    reopenRetries_ = 0;
-    if (lost) {
-        owner_.onDeviceLost();
-    } else if (!firstPass) {
-        reopen(kReopenRetries);
+    // A device without a key can't be told from the others: any matching device stands for it.
+    const bool present = key.empty() ? count > 0 : !devicePath.empty();
+    const bool lost = followDevice(state, present, devicePath);
+    if (countChanged || lost) {
+        owner_.onCountChanged(count, lost);
     }
-    owner_.onCountChanged(count, lost);
-    last = count;
+    state.lastCount = count;
 }
 
-void deviceWatcher::reopen(int retriesLeft) {
-    reopenRetries_ = owner_.onDeviceReturned() != 0 ? retriesLeft : 0;
+bool deviceWatcher::followDevice(passState& state, bool present, const std::string& devicePath) {
+    const bool wasPresent = std::exchange(state.devicePresent, present);
+    if (wasPresent && !present) {
+        state.reopenRetries = 0;
+        state.hidRetries = 0;
+        owner_.onDeviceLost();
+        return true;
+    }
+    if (!present) {
+        return false;
+    }
+    if (!wasPresent) {
+        reopen(state, devicePath, kReopenRetries);
+    } else if (state.reopenRetries > 0) {
+        reopen(state, devicePath, state.reopenRetries - 1);
+    } else if (state.hidRetries > 0) {
+        state.hidRetries = owner_.openMissingHid() ? 0 : state.hidRetries - 1;
+    }
+    return false;
+}
+
+void deviceWatcher::reopen(passState& state, const std::string& devicePath, int retriesLeft) {
+    const bool reopened = owner_.onDeviceReturned(devicePath) == 0;
+    state.reopenRetries = reopened ? 0 : retriesLeft;
+    state.hidRetries = reopened ? kHidRetries : 0;
 }
 
 }  // namespace dravix

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <string>
 
 #include "api/videoDeviceList.h"
 #include "log/logger.h"
@@ -11,26 +12,36 @@
 
 namespace dravix {
 
-// Watches the video devices of an open camera: every 40 ms it counts the matching devices into
-// the shared device list (watching slot 0) and, when the count changes, has the camera closed
-// (fewer devices) or reopened (more) and reports the new count.
+// Watches the video device of an open camera: every 40 ms it counts the matching devices into
+// the shared device list and looks for the camera's own device by its instance key. It has the
+// camera closed when that device is gone and reopened, on the device's current path, when it
+// returns; devices of other cameras coming and going only change the count it reports.
 class deviceWatcher {
   public:
     static constexpr std::chrono::milliseconds kPeriod{40};
     // A device that came back may not be usable at once (its node is still being set up): a
     // failed reopen is tried again in this many following passes (one second).
     static constexpr int kReopenRetries = 25;
+    // A camera's HID node may appear after its video node: after a reopen without the HID
+    // channel, it is looked for again in this many following passes (five seconds).
+    static constexpr int kHidRetries = 125;
 
     // What the watcher does to its camera; called on the watcher's thread.
     class client {
       public:
         virtual ~client() = default;
+        // The instance key of the camera's video device; empty when it has none.
+        virtual std::string deviceKey() const = 0;
         // The camera's device vanished: close it, keeping what is needed to reopen it.
         virtual void onDeviceLost() = 0;
-        // More devices than before: reopen the camera. 0 when it is open again.
-        virtual int onDeviceReturned() = 0;
-        // The count changed (after onDeviceLost/onDeviceReturned): report it. `lost` tells
-        // that the camera was closed in this pass.
+        // The camera's device is back at `devicePath`: reopen the camera there. 0 when it is
+        // open again.
+        virtual int onDeviceReturned(const std::string& devicePath) = 0;
+        // After a reopen: opens the HID channel if it is still missing. True when nothing is
+        // missing any more (the channel is open, or the camera is no longer open).
+        virtual bool openMissingHid() = 0;
+        // The count changed, or the camera was closed in this pass (`lost`; after onDeviceLost):
+        // report it.
         virtual void onCountChanged(uint8_t count, bool lost) = 0;
     };
 
@@ -51,18 +62,28 @@ class deviceWatcher {
     uint8_t cameraCount() const { return cameraCount_; }
 
   private:
+    // What the watcher knows between its passes; only its thread uses it.
+    struct passState {
+        uint8_t lastCount;
+        bool devicePresent;
+        // Passes left to retry a reopen that failed, and to look for a missing HID channel.
+        int reopenRetries;
+        int hidRetries;
+    };
+
     void run();
-    // One enumeration and what follows from the count it gives; `last` is the previous count.
-    void pass(uint8_t& last, bool firstPass);
-    void reopen(int retriesLeft);
+    // One enumeration and what follows from what it found.
+    void pass(passState& state);
+    // Has the camera closed or reopened as its device went or came, and retries what failed;
+    // true when it closed the camera in this pass.
+    bool followDevice(passState& state, bool present, const std::string& devicePath);
+    void reopen(passState& state, const std::string& devicePath, int retriesLeft);
 
     videoDeviceList& devices_;
     logger& log_;
     client& owner_;
     manualResetEvent wake_;
     std::atomic<uint8_t> cameraCount_{0};
-    // Passes left to retry a reopen that failed; only the watcher's thread uses it.
-    int reopenRetries_ = 0;
     // Last: it ends before the members its thread uses.
     restartableThread thread_;
 };

@@ -1,6 +1,9 @@
 // The logging exports: thin wrappers over the library log. Each one acts only while the log is
 // open (between the first Init, InitName or GetApiVersion and the next Destroy).
+#include <climits>
 #include <cstdint>
+#include <cstring>
+#include <string>
 
 #include "dravix/dravix.h"
 #include "log/logger.h"
@@ -8,6 +11,10 @@
 
 namespace dravix {
 namespace {
+
+// The longest path the system takes, without its terminator. The client's text is read no
+// further, so an unterminated buffer is never read past its end when it is at least this long.
+constexpr std::size_t kMaxLogFilePath = PATH_MAX - 1;
 
 logger* openLibraryLog() {
     logger& log = libraryLog();
@@ -49,7 +56,11 @@ void ZEL_CAM_setLogFilePath(const char* path) {
         return;
     }
     if (logger* log = openLibraryLog()) {
-        log->setFilePath(path);
+        const std::size_t length = strnlen(path, kMaxLogFilePath);
+        if (length == kMaxLogFilePath) {
+            log->warn("main::ZEL_CAM_setLogFilePath: path read up to %zu characters", length);
+        }
+        log->setFilePath(std::string(path, length));
     }
 }
 

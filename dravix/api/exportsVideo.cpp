@@ -10,11 +10,10 @@
 namespace dravix {
 namespace {
 
-// Largest drawing area side; beyond it the display buffer could not be allocated.
-constexpr int32_t kMaxDisplaySide = 16384;
-
+// A drawing area larger than any screen is refused before its buffer is allocated.
 bool isValidDrawingArea(const char* exportName, int32_t width, int32_t height, float scale) {
-    if (width < 0 || height < 0 || width > kMaxDisplaySide || height > kMaxDisplaySide) {
+    constexpr int32_t kMaxSide = fx3UvcVid::kMaxDisplaySide;
+    if (width < 0 || height < 0 || width > kMaxSide || height > kMaxSide) {
         libraryLog().error("main::%s: invalid display size %d x %d", exportName, width, height);
         return false;
     }

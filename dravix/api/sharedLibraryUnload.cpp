@@ -1,9 +1,11 @@
 // Built into the shared library only. A client may unload the library without calling
 // ZEL_CAM_Destroy; the threads of its cameras and of the log would then run on unmapped code, so
 // the cameras are destroyed and the log is ended here. This runs before the library's static
-// objects are destroyed.
+// objects are destroyed. Last, the HID library's process-wide state is freed: the HID library
+// may stay loaded for another user, and would keep it for good.
 #include "api/libraryState.h"
 #include "log/logger.h"
+#include "platform/hid.h"
 
 namespace {
 
@@ -12,6 +14,7 @@ __attribute__((destructor)) void endLibraryOnUnload() {
         state->destroyAll();
     }
     dravix::libraryLog().close();
+    dravix::platform::releaseSystemHid();
 }
 
 }  // namespace

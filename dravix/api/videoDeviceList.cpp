@@ -23,30 +23,44 @@ uint8_t videoDeviceList::enumerate(uint8_t& count, const char* matchName) {
         matchName_ = name;
         hasMatchName_ = true;
     }
-    return enumerateLocked(count, name);
+    return enumerateLocked(count, name, false);
 }
 
-uint8_t videoDeviceList::enumerateWatchingSlot0(uint8_t& count) {
+uint8_t videoDeviceList::enumerateWatching(const std::string& key, uint8_t& count,
+                                           std::string& devicePath) {
     // One hold of the lock, so that another watcher cannot move watchSlot between the
     // enumeration and the check of what it saw.
     std::lock_guard<std::mutex> lock(mutex_);
-    watchSlot_ = 0;
-    const uint8_t result = enumerateLocked(count, matchName_);
-    if (watchSlot_ != kWatchSeen) {
-        resetSlotLocked(0);
+    const std::size_t slot = slotOf(key);
+    watchSlot_ = slot < kSlots ? static_cast<uint32_t>(slot) : kWatchNone;
+    // Found by key, not through the slot: a new device may have taken the slot while this one
+    // was away.
+    watchedKey_ = key.substr(0, kStoredKey);
+    watchedPath_.clear();
+    const uint8_t result = enumerateLocked(count, matchName_, true);
+    devicePath = watchedPath_;
+    watchedKey_.clear();
+    if (slot < kSlots && watchSlot_ != kWatchSeen) {
+        open_[slot] = false;
     }
     watchSlot_ = kWatchNone;
     return result;
 }
 
-uint8_t videoDeviceList::enumerateLocked(uint8_t& count, const std::string& matchName) {
+uint8_t videoDeviceList::enumerateLocked(uint8_t& count, const std::string& matchName, bool poll) {
     count = 0;
     const auto devices = video_.enumerate();
     if (devices.empty()) {
-        log_.error("you have no video capture hardware\n");
+        reportNoHardware(poll);
         return 1;
     }
+    if (withoutHardware_) {
+        withoutHardware_ = false;
+        log_.info("video capture hardware present again\n");
+    }
     nextSlot_ = 0;
+    // The first device of a key in this enumeration keeps its slot's path current.
+    std::array<bool, kSlots> refreshed{};
     for (const auto& device : devices) {
         if (device.friendlyName.compare(0, matchName.size(), matchName) != 0) {
             continue;
@@ -56,12 +70,24 @@ uint8_t videoDeviceList::enumerateLocked(uint8_t& count, const std::string& matc
             ++count;
         }
         const std::string key = instanceKeyOf(device.devicePath);
-        if (!isRegistered(key)) {
+        const std::size_t slot = slotOf(key);
+        if (slot == kSlots) {
             registerDevice(device.devicePath, key);
+        } else if (!refreshed[slot]) {
+            monikers_[slot] = device.devicePath;
+            refreshed[slot] = true;
         }
-        noteWatched(key);
+        noteWatched(key, device.devicePath);
     }
     return 0;
+}
+
+// A watcher polls every 40 ms: only the first pass of a period without devices is an event.
+void videoDeviceList::reportNoHardware(bool poll) {
+    if (!poll || !withoutHardware_) {
+        log_.error("you have no video capture hardware\n");
+    }
+    withoutHardware_ = true;
 }
 
 void videoDeviceList::registerDevice(const std::string& path, const std::string& key) {
@@ -79,14 +105,19 @@ void videoDeviceList::registerDevice(const std::string& path, const std::string&
     nextSlot_ = static_cast<uint32_t>(slot + 1);
 }
 
-bool videoDeviceList::isRegistered(const std::string& key) const {
-    return std::any_of(keys_.begin(), keys_.end(),
-                       [&](const std::string& stored) { return sameKey(stored, key); });
+std::size_t videoDeviceList::slotOf(const std::string& key) const {
+    const auto found = std::find_if(keys_.begin(), keys_.end(), [&](const std::string& stored) {
+        return sameKey(stored, key);
+    });
+    return static_cast<std::size_t>(found - keys_.begin());
 }
 
-void videoDeviceList::noteWatched(const std::string& key) {
+void videoDeviceList::noteWatched(const std::string& key, const std::string& path) {
     if (watchSlot_ < kSlots && sameKey(keys_[watchSlot_], key)) {
         watchSlot_ = kWatchSeen;
+    }
+    if (watchedPath_.empty() && sameKey(watchedKey_, key)) {
+        watchedPath_ = path;
     }
 }
 
@@ -110,6 +141,11 @@ std::string videoDeviceList::instanceKeyOf(const std::string& devicePath) {
         begin = end;
     }
     return {};
+}
+
+std::string videoDeviceList::usbDeviceKeyOf(const std::string& devicePath) {
+    const std::string key = instanceKeyOf(devicePath);
+    return key.substr(0, key.find('@'));
 }
 
 std::string videoDeviceList::storedMatchName() const {
@@ -171,6 +207,8 @@ void videoDeviceList::clear() {
     open_.fill(false);
     watchSlot_ = kWatchNone;
     keys_.fill(std::string());
+    watchedPath_.clear();
+    withoutHardware_ = false;
 }
 
 }  // namespace dravix

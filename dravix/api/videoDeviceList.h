@@ -14,7 +14,12 @@ namespace dravix {
 // The video devices of the camera table, shared by all cameras: which device belongs to which
 // slot (its device path, the "moniker"), which slots were opened, and the slot the device
 // watcher looks for. Enumerations register matching devices into free slots by their instance
-// key, the third '#'-separated field of the device path.
+// key, the third '#'-separated field of the device path, and keep the path of a registered
+// device current: a device that comes back may have been given another node.
+//
+// A period without any video device is reported once: the first watcher pass that finds none
+// logs the ERROR, the following passes stay quiet, and the first enumeration that finds devices
+// again logs its end. Init's enumerations always report the failure they return.
 //
 // Locking: one mutex serialises every enumeration and every accessor, because Init and the
 // device watcher of each open camera enumerate into this one list from their own threads and
@@ -38,10 +43,12 @@ class videoDeviceList {
     // the new ones. The first call stores the match name for the device watcher. 0, or 1 when
     // there is no device at all or `matchName` is null.
     uint8_t enumerate(uint8_t& count, const char* matchName);
-    // The device watcher's pass, under one hold of the lock: watches slot 0, enumerates with the
-    // stored match name and, unless slot 0's device was seen, resets slot 0 so that the device is
-    // registered afresh when it returns. Returns what the enumeration returned.
-    uint8_t enumerateWatchingSlot0(uint8_t& count);
+    // The device watcher's pass for the device with instance key `key`, under one hold of the
+    // lock: enumerates with the stored match name and gives the device's current path in
+    // `devicePath`, empty when it is not present. While it is away, its slot's open flag is
+    // cleared so that Init may use the slot again; the slot keeps the key, so the device returns
+    // to it unless a new device took it meanwhile. Returns what the enumeration returned.
+    uint8_t enumerateWatching(const std::string& key, uint8_t& count, std::string& devicePath);
 
     // The match name of the first enumeration; empty before it and after clear().
     std::string storedMatchName() const;
@@ -61,12 +68,19 @@ class videoDeviceList {
     // The instance key of a device path: its third field when split at '#' (runs of '#' and
     // leading ones act as one separator), at most kMaxKey characters; empty when there is none.
     static std::string instanceKeyOf(const std::string& devicePath);
+    // The key of the USB device a device path belongs to: its instance key without the '@' and
+    // node index that tell apart several capture nodes of one device. The HID interfaces of
+    // that device carry the same key.
+    static std::string usbDeviceKeyOf(const std::string& devicePath);
 
   private:
-    uint8_t enumerateLocked(uint8_t& count, const std::string& matchName);
+    // `poll`: a watcher pass, which reports a period without devices only once.
+    uint8_t enumerateLocked(uint8_t& count, const std::string& matchName, bool poll);
+    void reportNoHardware(bool poll);
     void registerDevice(const std::string& path, const std::string& key);
-    bool isRegistered(const std::string& key) const;
-    void noteWatched(const std::string& key);
+    // The slot that holds `key`, or kSlots.
+    std::size_t slotOf(const std::string& key) const;
+    void noteWatched(const std::string& key, const std::string& path);
     void resetSlotLocked(std::size_t slot);
     static bool sameKey(const std::string& stored, const std::string& key);
 
@@ -81,6 +95,11 @@ class videoDeviceList {
     std::array<bool, kSlots> open_{};
     uint32_t watchSlot_ = kWatchNone;
     std::array<std::string, kSlots> keys_;
+    // The key a watcher pass looks for and the path it found for it.
+    std::string watchedKey_;
+    std::string watchedPath_;
+    // The last enumeration found no video device at all.
+    bool withoutHardware_ = false;
 };
 
 }  // namespace dravix

@@ -50,7 +50,30 @@ fx3Hid::~fx3Hid() {
     std::lock_guard<std::recursive_mutex> lastTransaction(transactionMutex_);
 }
 
-bool fx3Hid::open(uint16_t vendorId, uint16_t productId) {
+std::vector<std::string> fx3Hid::candidatePaths(uint16_t vendorId, uint16_t productId,
+                                                const std::string& deviceKey) const {
+    std::vector<std::string> own;
+    std::vector<std::string> unknown;
+    for (const platform::hidInterfaceInfo& info : hid_.enumerate(vendorId, productId)) {
+        if (info.vendorId != vendorId || info.productId != productId ||
+            info.usagePage != kUsagePage || info.usage != kUsage) {
+            continue;
+        }
+        if (deviceKey.empty() || info.deviceKey.empty()) {
+            unknown.push_back(info.path);
+        } else if (info.deviceKey == deviceKey) {
+            own.push_back(info.path);
+        }
+    }
+    own.insert(own.end(), unknown.begin(), unknown.end());
+    return own;
+}
+
+bool fx3Hid::isPresent(uint16_t vendorId, uint16_t productId, const std::string& deviceKey) const {
+    return !candidatePaths(vendorId, productId, deviceKey).empty();
+}
+
+bool fx3Hid::open(uint16_t vendorId, uint16_t productId, const std::string& deviceKey) {
     log_.verbose("fx3Hid::open: open");
     std::lock_guard<std::mutex> lifecycle(lifecycleMutex_);
     if (readThread_.joinable() && !deviceGone_) {
@@ -64,12 +87,8 @@ bool fx3Hid::open(uint16_t vendorId, uint16_t productId) {
     }
     std::unique_lock<std::shared_mutex> deviceLock(deviceMutex_);
     device_.reset();
-    for (const platform::hidInterfaceInfo& info : hid_.enumerate(vendorId, productId)) {
-        if (info.vendorId != vendorId || info.productId != productId ||
-            info.usagePage != kUsagePage || info.usage != kUsage) {
-            continue;
-        }
-        device_ = hid_.open(info.path);
+    for (const std::string& path : candidatePaths(vendorId, productId, deviceKey)) {
+        device_ = hid_.open(path);
         if (device_ != nullptr) {
             break;
         }

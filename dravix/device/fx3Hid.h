@@ -8,7 +8,9 @@
 #include <memory>
 #include <mutex>
 #include <shared_mutex>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include "log/logger.h"
 #include "platform/hid.h"
@@ -52,9 +54,14 @@ class fx3Hid {
     fx3Hid(const fx3Hid&) = delete;
     fx3Hid& operator=(const fx3Hid&) = delete;
 
-    // Opens the first collection with these ids, usage page 0x0001 and usage 0x0000, and starts
-    // reading. True when the channel is open.
-    bool open(uint16_t vendorId, uint16_t productId);
+    // Opens the command collection (these ids, usage page 0x0001, usage 0x0000) of the USB
+    // device `deviceKey` and starts reading. Where no collection carries that key, the first
+    // one whose device is unknown is taken, and with an empty key the first one: nothing tells
+    // them apart. A collection known to belong to another device is never taken. True when the
+    // channel is open.
+    bool open(uint16_t vendorId, uint16_t productId, const std::string& deviceKey = {});
+    // True when open() with these arguments would find a collection to open.
+    bool isPresent(uint16_t vendorId, uint16_t productId, const std::string& deviceKey) const;
     // Stops reading and closes the device; a caller waiting for a reply then fails at once.
     void close();
     bool isOpen() const;
@@ -92,6 +99,9 @@ class fx3Hid {
     static constexpr std::size_t kKeptReplies = 16;
     using report = std::array<uint8_t, kReportSize>;
 
+    // The paths open() tries, in order.
+    std::vector<std::string> candidatePaths(uint16_t vendorId, uint16_t productId,
+                                            const std::string& deviceKey) const;
     void readThread();
     void takeInputReport(const uint8_t* report);
     // Reads a feature report of id 1 and copies `length` bytes of it, report id first.

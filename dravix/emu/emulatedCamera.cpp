@@ -47,7 +47,6 @@ emulatedCamera::emulatedCamera(int number, uint32_t setId, const emulatedVideoFo
     : number_(number),
       hidPath_(kHidPathPrefix + std::to_string(number)),
       videoKey_(videoKeyOf(number, setId)),
-      videoPath_(kVideoPathPrefix + videoKey_ + "#" + std::to_string(number)),
       i2c_(bus_, features_),
       dsp_([this](bool flipped) { setVerticalFlip(flipped); }),
       dspEvents_(dsp_,
@@ -62,8 +61,8 @@ std::vector<platform::hidInterfaceInfo> emulatedCamera::hidCollections() const {
         return {};
     }
     return {
-        {hidPath_, kVendorId, kProductId, kVendorUsagePage, kVendorUsage},
-        {hidPath_, kVendorId, kProductId, kCommandUsagePage, kCommandUsage},
+        {hidPath_, kVendorId, kProductId, kVendorUsagePage, kVendorUsage, videoKey_},
+        {hidPath_, kVendorId, kProductId, kCommandUsagePage, kCommandUsage, videoKey_},
     };
 }
 
@@ -76,7 +75,18 @@ std::optional<platform::videoDeviceInfo> emulatedCamera::videoDevice() const {
     if (video_.session() == emulatedVideoSource::kNoSession) {
         return std::nullopt;
     }
-    return platform::videoDeviceInfo{kVideoNamePrefix + std::to_string(number_), videoPath_};
+    return platform::videoDeviceInfo{kVideoNamePrefix + std::to_string(number_), videoPath()};
+}
+
+std::string emulatedCamera::videoPath() const {
+    std::string path = kVideoPathPrefix + videoKey_ + "#" + std::to_string(number_);
+    std::lock_guard<std::mutex> lock(mutex_);
+    return renumbered_ == 0 ? path : path + "." + std::to_string(renumbered_);
+}
+
+void emulatedCamera::renumberVideo() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    ++renumbered_;
 }
 
 void emulatedCamera::setVideoFormat(uint16_t width, uint16_t height, uint16_t fps) {
@@ -143,6 +153,10 @@ void emulatedCamera::unplug() {
 
 void emulatedCamera::replug() {
     endpoint_.plug();
+    video_.plug();
+}
+
+void emulatedCamera::replugVideo() {
     video_.plug();
 }
 

@@ -67,8 +67,9 @@ class emulatedCamera {
     // The key of the camera as a USB device, "EMUCAM-<number>-<setId, low 24 bits in hex>": at
     // most 16 characters, so that it stays whole where only its first 16 count.
     const std::string& videoKey() const { return videoKey_; }
-    // "emulated#video#<key>#<number>".
-    const std::string& videoPath() const { return videoPath_; }
+    // "emulated#video#<key>#<number>", and "emulated#video#<key>#<number>.<n>" after the n-th
+    // renumberVideo().
+    std::string videoPath() const;
     // The capture device as the host lists it; none while unplugged.
     std::optional<platform::videoDeviceInfo> videoDevice() const;
 
@@ -115,6 +116,12 @@ class emulatedCamera {
     void unplug();
     void replug();
     bool isPlugged() const;
+    // Plugs in the video interface alone, as when the host sets up the video node of a returning
+    // camera before its HID node; replug() brings the HID interface too.
+    void replugVideo();
+    // Gives the video device another path with the same key, as the host may give a returning
+    // camera another node. Meant for an unplugged camera: binds use the path of the moment.
+    void renumberVideo();
 
     // Records every report on the wire: output reports written, input reports handed to the
     // reader, feature reports sent by the host (refused ones too) and served by the camera.
@@ -180,7 +187,8 @@ class emulatedCamera {
     const int number_;
     const std::string hidPath_;
     const std::string videoKey_;
-    const std::string videoPath_;
+    // Guarded by mutex_.
+    int renumbered_ = 0;
     emulatedFeaturePort features_;
     emulatedI2cBus bus_;
     emulatedI2cCommands i2c_;

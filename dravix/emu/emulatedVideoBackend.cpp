@@ -11,6 +11,7 @@ namespace dravix::emu {
 emulatedVideoBackend::emulatedVideoBackend(emulatedCameraSet& cameras) : cameras_(cameras) {}
 
 std::vector<platform::videoDeviceInfo> emulatedVideoBackend::enumerate() {
+    ++enumerations_;
     std::vector<platform::videoDeviceInfo> found;
     for (const auto& camera : cameras_.cameras()) {
         if (auto device = camera->videoDevice()) {

@@ -19,12 +19,15 @@ struct hidInterfaceInfo {
     uint16_t productId = 0;
     uint16_t usagePage = 0;
     uint16_t usage = 0;
+    // The USB device the collection belongs to, keyed as the third field of that device's video
+    // device paths (videoDeviceInfo::devicePath, without a node index); empty when unknown.
+    std::string deviceKey;
 };
 
 // An open HID interface. readReport() is called by one reader thread while the other calls come
 // from other threads; the object is destroyed only after every call has returned.
 class hidDevice {
-public:
+  public:
     virtual ~hidDevice() = default;
 
     // Writes one output report. Returns the number of bytes written, 0 when the write did not
@@ -42,7 +45,7 @@ public:
 
 // A source of HID interfaces.
 class hidBackend {
-public:
+  public:
     virtual ~hidBackend() = default;
 
     // The present collections of the USB devices with these ids, in enumeration order.
@@ -55,5 +58,8 @@ public:
 // The HID access the library uses: the system's devices, followed by the emulated cameras that
 // DRAVIX_CAMEMU asks for.
 hidBackend& systemHid();
+// Frees what the system's HID access keeps for the whole process; called when the library is
+// unloaded. A later use of systemHid() sets it up again.
+void releaseSystemHid();
 
 }  // namespace dravix::platform

@@ -16,13 +16,15 @@ struct videoDeviceInfo {
     // The name shown to users; cameras of ours begin with their product name.
     std::string friendlyName;
     // A path whose third '#'-separated field is a key of the USB device, unique within its first
-    // 16 characters; stable while the device stays plugged in.
+    // 16 characters; stable while the device stays plugged in. A second or later capture node
+    // of one device adds '@' and the node's index to the key. The rest of the path may change
+    // when the device is plugged in again.
     std::string devicePath;
 };
 
 // Receives the captured frames.
 class frameSink {
-public:
+  public:
     virtual ~frameSink() = default;
     // Called on the streaming thread for every frame: YUY2 bytes (Y0 U Y1 V, rows top to bottom).
     virtual void onFrame(const uint8_t* data, std::size_t length) = 0;
@@ -30,7 +32,7 @@ public:
 
 // A bound capture device. Calls come from one thread at a time, in the order declared.
 class videoCapture {
-public:
+  public:
     virtual ~videoCapture() = default;
 
     // Asks for uncompressed YUY2 frames at the device's current size. 0 or -errno.
@@ -48,7 +50,7 @@ public:
 
 // A source of capture devices.
 class videoBackend {
-public:
+  public:
     virtual ~videoBackend() = default;
 
     // The present capture devices, in enumeration order.

@@ -3,13 +3,15 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <utility>
 
 #include "video/colorConverter.h"
 #include "video/frameCopier.h"
 
 namespace dravix {
 
-fx3UvcVid::fx3UvcVid(logger& log, platform::videoBackend& video) : log_(log), video_(video) {}
+fx3UvcVid::fx3UvcVid(logger& log, platform::videoBackend& video, displayOpener openDisplay)
+    : log_(log), video_(video), openDisplay_(std::move(openDisplay)) {}
 
 fx3UvcVid::~fx3UvcVid() {
     stopVideo();  // joins a delivery thread that a frame callback stopped from inside, too
@@ -67,9 +69,12 @@ int fx3UvcVid::startVideo() {
     } else if (capture_ == nullptr) {
         result = startCapture();
     }
-    computeScale();
+    // A running stream, too, moves to the window of the last initVideo; the display it replaces
+    // goes when the delivery thread lets go of it, after the lock.
+    std::shared_ptr<platform::windowDisplay> display = openDisplay();
     std::lock_guard<std::mutex> api(apiMutex_);
-    prepareDrawing();
+    display_.swap(display);
+    updateGeometry();
     return result;
 }
 
@@ -165,15 +170,19 @@ void fx3UvcVid::setFrameCallback(FrameCallback callback, void* user) {
     frameUser_ = user;
 }
 
-// The new drawing area and its geometry change together, so no frame is drawn with a mix.
+// The new drawing area, its geometry and the window's display change together, so no frame is
+// drawn with a mix. The buffer (zero-filled: what the picture leaves free stays black) and the
+// display are made before the lock; what they replace is released after it.
 int fx3UvcVid::setVideoScale(int32_t width, int32_t height, float scale) {
+    auto buffer = std::make_shared<std::vector<uint8_t>>(
+        static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 3, 0);
+    std::shared_ptr<platform::windowDisplay> display = openDisplay();
     std::lock_guard<std::mutex> api(apiMutex_);
-    displayBuffer_.assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 3,
-                          0);
+    displayBuffer_.swap(buffer);
+    display_.swap(display);
     displayWidth_ = width - width % 4;
     displayHeight_ = height - height % 4;
     requestedScale_ = scale;
-    prepareDrawing();
     updateGeometry();
     return 0;
 }
@@ -237,8 +246,8 @@ void fx3UvcVid::deliveryThread() {
 }
 
 void fx3UvcVid::deliver(const frameExchange::frame& frame) {
+    takeDrawingSnapshot();  // in callback mode, too: lets go of the display of a window
     if (window_ != nullptr) {
-        std::lock_guard<std::mutex> api(apiMutex_);
         drawFrame(frame);
         return;
     }
@@ -254,16 +263,35 @@ void fx3UvcVid::deliver(const frameExchange::frame& frame) {
     }
 }
 
-// Window mode: convert, scale, draw. Before the client set a drawing area nothing is drawn.
+// Window mode: convert, scale, draw, without any lock, so that a frame slower than the frame
+// interval keeps no client call waiting. Before the client set a drawing area nothing is drawn.
 void fx3UvcVid::drawFrame(const frameExchange::frame& frame) {
-    if (display_ == nullptr || displayWidth_ <= 0 || displayHeight_ <= 0) {
+    if (drawing_.display == nullptr || drawing_.buffer == nullptr || drawing_.width <= 0 ||
+        drawing_.height <= 0) {
         return;
     }
+    std::vector<uint8_t>& area = *drawing_.buffer;
     colorConverter::convert(colorMode_, frame.bytes.data(), colourBuffer_.data(), frame.length / 2);
-    scaler_.scale(colourBuffer_.data(), colourBuffer_.size(), displayBuffer_.data(),
-                  displayBuffer_.size());
-    display_->draw(displayBuffer_.data(), displayWidth_, displayHeight_);
+    scaler_.scale(colourBuffer_.data(), colourBuffer_.size(), area.data(), area.size());
+    drawing_.display->draw(area.data(), drawing_.width, drawing_.height);
     ++shownFrames_;
+}
+
+// Takes the client's drawing settings when they changed since the last frame. What the new ones
+// replace (a display with its X connection, a buffer) is released after the lock.
+void fx3UvcVid::takeDrawingSnapshot() {
+    drawingSnapshot replaced;
+    scaleGeometry geometry;
+    {
+        std::lock_guard<std::mutex> api(apiMutex_);
+        if (drawing_.version == drawingVersion_) {
+            return;
+        }
+        replaced = std::move(drawing_);
+        drawing_ = {display_, displayBuffer_, displayWidth_, displayHeight_, drawingVersion_};
+        geometry = geometry_;
+    }
+    scaler_.setGeometry(geometry);
 }
 
 // ---- Buffers and drawing ---------------------------------------------------------------------
@@ -279,37 +307,40 @@ void fx3UvcVid::allocateFrameBuffers(uint16_t width, uint16_t height) {
     colourBuffer_.assign(pixels * 3, 0);
 }
 
+// After the delivery thread ended: its snapshot goes too, and a stopped stream keeps no
+// connection to the window's display.
 void fx3UvcVid::releaseFrameBuffers() {
+    drawingSnapshot released;
+    std::shared_ptr<platform::windowDisplay> display;
     std::lock_guard<std::mutex> api(apiMutex_);
+    released = std::move(drawing_);
+    drawing_ = drawingSnapshot{};
+    display_.swap(display);
+    ++drawingVersion_;
     std::lock_guard<std::mutex> frame(frameMutex_);
-    display_.reset();
     frames_.release();
     std::vector<uint8_t>().swap(colourBuffer_);
 }
 
-void fx3UvcVid::prepareDrawing() {
-    if (window_ == nullptr) {
-        return;
+// The display of the window of the last initVideo; null in callback mode.
+std::shared_ptr<platform::windowDisplay> fx3UvcVid::openDisplay() const {
+    void* const window = window_;
+    if (window == nullptr) {
+        return nullptr;
     }
-    if (display_ == nullptr) {
-        display_ = platform::openWindowDisplay(window_);
-        if (display_ == nullptr) {
-            log_.error("fx3UvcVid::prepareDrawing: can't draw into window %p", window_.load());
-        }
+    std::shared_ptr<platform::windowDisplay> display = openDisplay_(window);
+    if (display == nullptr) {
+        log_.error("fx3UvcVid::prepareDrawing: can't draw into window %p", window);
     }
+    return display;
 }
 
-void fx3UvcVid::computeScale() {
-    std::lock_guard<std::mutex> api(apiMutex_);
-    updateGeometry();
-}
-
-// Called with apiMutex_ held.
+// Called with apiMutex_ held; the delivery thread takes the new settings with its next frame.
 void fx3UvcVid::updateGeometry() {
     std::lock_guard<std::mutex> frame(frameMutex_);
     geometry_ =
         scaleGeometry(frameWidth_, frameHeight_, displayWidth_, displayHeight_, requestedScale_);
-    scaler_.setGeometry(geometry_);
+    ++drawingVersion_;
 }
 
 }  // namespace dravix

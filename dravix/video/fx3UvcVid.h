@@ -5,6 +5,7 @@
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -30,9 +31,16 @@ class fx3UvcVid : private platform::frameSink {
   public:
     // Buffers this long or longer are never taken (1920 × 1080 × 3).
     static constexpr std::size_t kDropLimit = 6220800;
+    // Largest side of a drawing area. The widest screens made (7680 × 4320) fit; a larger area
+    // shows nothing more and only costs memory (8192 × 8192 × 3 bytes is already 192 MiB).
+    static constexpr int32_t kMaxDisplaySide = 8192;
+
+    // Opens the display of a client's window; null when it cannot be reached.
+    using displayOpener = std::function<std::unique_ptr<platform::windowDisplay>(void*)>;
 
     explicit fx3UvcVid(logger& log = libraryLog(),
-                       platform::videoBackend& video = platform::systemVideo());
+                       platform::videoBackend& video = platform::systemVideo(),
+                       displayOpener openDisplay = platform::openWindowDisplay);
     ~fx3UvcVid() override;
     fx3UvcVid(const fx3UvcVid&) = delete;
     fx3UvcVid& operator=(const fx3UvcVid&) = delete;
@@ -46,7 +54,8 @@ class fx3UvcVid : private platform::frameSink {
 
     // Prepares a start: `window` 0 selects callback mode. 0.
     int initVideo(void* window);
-    // Builds the capture of the moniker's device and runs it. The result of the last step, for
+    // Builds the capture of the moniker's device and runs it; in window mode it draws into the
+    // window of the last initVideo from the next frame on. The result of the last step, for
     // the log only. From inside a frame callback only a running stream can be restarted;
     // otherwise -EBUSY.
     int startVideo();
@@ -60,7 +69,8 @@ class fx3UvcVid : private platform::frameSink {
     void setFrameCallback(FrameCallback callback, void* user);
     void setColorMode(int32_t mode) { colorMode_ = mode; }
     int32_t colorMode() const { return colorMode_; }
-    // The drawing area of window mode and the scale asked for. 0.
+    // The drawing area of window mode and the scale asked for, drawn from the next frame on into
+    // the window of the last initVideo. Never waits for a frame being drawn. 0.
     int setVideoScale(int32_t width, int32_t height, float scale);
     // Written by the camera's start and its flip setters.
     void setVerticalFlip(bool flip);
@@ -83,10 +93,10 @@ class fx3UvcVid : private platform::frameSink {
     void deliveryThread();
     void deliver(const frameExchange::frame& frame);
     void drawFrame(const frameExchange::frame& frame);
+    void takeDrawingSnapshot();
     void allocateFrameBuffers(uint16_t width, uint16_t height);
     void releaseFrameBuffers();
-    void prepareDrawing();
-    void computeScale();
+    std::shared_ptr<platform::windowDisplay> openDisplay() const;
     void updateGeometry();
     int startCapture();
     int endCapture();
@@ -94,6 +104,7 @@ class fx3UvcVid : private platform::frameSink {
 
     logger& log_;
     platform::videoBackend& video_;
+    const displayOpener openDisplay_;
 
     // Guards the device, the capture and the stream's state against starts and stops from
     // several threads; stopping_ is set while a stop joins the delivery thread without it.
@@ -106,16 +117,29 @@ class fx3UvcVid : private platform::frameSink {
     std::atomic<void*> window_{nullptr};
     std::atomic<bool> running_{false};
 
-    // Serialises delivery with the client's start and scale changes (and the flip setters).
+    // Guards the drawing settings of the client's starts and scale changes (and the flip). The
+    // delivery thread holds it only to take a snapshot of them; every change bumps the version.
+    // A display and a buffer, once published, are used by the delivery thread alone.
     std::mutex apiMutex_;
     int32_t displayWidth_ = 0;
     int32_t displayHeight_ = 0;
-    std::vector<uint8_t> displayBuffer_;
-    std::unique_ptr<platform::windowDisplay> display_;
+    std::shared_ptr<std::vector<uint8_t>> displayBuffer_;
+    std::shared_ptr<platform::windowDisplay> display_;
     float requestedScale_ = 1.0f;
     scaleGeometry geometry_{};
-    frameScaler scaler_;
+    uint64_t drawingVersion_ = 1;
     bool vflip_ = false;
+
+    // What the delivery thread draws with; touched by it alone, and by whoever joined it.
+    struct drawingSnapshot {
+        std::shared_ptr<platform::windowDisplay> display;
+        std::shared_ptr<std::vector<uint8_t>> buffer;
+        int32_t width = 0;
+        int32_t height = 0;
+        uint64_t version = 0;
+    };
+    drawingSnapshot drawing_;
+    frameScaler scaler_;
 
     // Guards the frame format, the buffers' allocation and the copy of each frame.
     mutable std::mutex frameMutex_;

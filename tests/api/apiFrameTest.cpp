@@ -2,6 +2,9 @@
 // and their messages, the stand-in exports of this build, Destroy and the logging exports.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <limits.h>
+#include <sys/mman.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstring>
@@ -10,6 +13,7 @@
 #include <functional>
 #include <mutex>
 #include <sstream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -392,6 +396,48 @@ TEST_F(apiFrameTest, logStateAndPathExportsRedirectTheLog) {
     }
     EXPECT_EQ(notFound, 1u);
     EXPECT_FALSE(fs::exists(home_.path() / "dravix.log"));
+}
+
+// A path without a terminator that ends where readable memory ends: the page after it is
+// inaccessible, so reading one byte too far faults.
+class unterminatedText {
+  public:
+    explicit unterminatedText(std::size_t length) {
+        const std::size_t page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+        size_ = (length / page + 2) * page;
+        void* memory =
+            mmap(nullptr, size_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (memory == MAP_FAILED) {
+            throw std::runtime_error("mmap failed");
+        }
+        base_ = static_cast<char*>(memory);
+        char* const guard = base_ + size_ - page;
+        if (mprotect(guard, page, PROT_NONE) != 0) {
+            munmap(base_, size_);
+            throw std::runtime_error("mprotect failed");
+        }
+        text_ = guard - length;
+        std::memset(text_, 'p', length);
+    }
+    ~unterminatedText() { munmap(base_, size_); }
+    unterminatedText(const unterminatedText&) = delete;
+    unterminatedText& operator=(const unterminatedText&) = delete;
+    const char* text() const { return text_; }
+
+  private:
+    char* base_ = nullptr;
+    std::size_t size_ = 0;
+    char* text_ = nullptr;
+};
+
+TEST_F(apiFrameTest, logFilePathIsReadNoFurtherThanTheLongestSystemPath) {
+    openCapturedLog();
+    const std::size_t longest = PATH_MAX - 1;
+    const unterminatedText path(longest);
+    ZEL_CAM_setLogFilePath(path.text());
+    EXPECT_EQ(dravix::libraryLog().filePath(), std::string(longest, 'p'));
+    EXPECT_THAT(closeLogAndCollect(),
+                Contains("WARN main::ZEL_CAM_setLogFilePath: path read up to 4095 characters"));
 }
 
 }  // namespace

@@ -9,7 +9,9 @@
 #include <condition_variable>
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -452,6 +454,185 @@ TEST_F(lifecycleExportsTest, unplugStopsTheStreamAndReplugReopensWithoutRestarti
     EXPECT_TRUE(frames_.waitForFrames(3));
 }
 
+// Several cameras, each open and streaming with its own status and frame recorders.
+class multiCameraTest : public lifecycleExportsTest {
+  protected:
+    struct openCamera {
+        int32_t index = -1;
+        statusRecorder status;
+        frameRecorder frames;
+    };
+
+    void TearDown() override {
+        forgetCameras();
+        lifecycleExportsTest::TearDown();
+    }
+
+    void forgetCameras() {
+        dravix::libraryState::instance().destroyAll();
+        opened_.clear();
+    }
+
+    // Plugs `count` cameras and has the exports open and stream every one, in slot order.
+    void openAndStream(int count) {
+        plugCameras(count);
+        for (int n = 0; n < count; ++n) {
+            auto& cam = *opened_.emplace_back(std::make_unique<openCamera>());
+            uint8_t found = 0;
+            ASSERT_EQ(ZEL_CAM_Init(0, &cam.index, &found), 0);
+            ASSERT_EQ(cam.index, n);
+            ASSERT_EQ(ZEL_CAM_StatusCallback(cam.index, &statusRecorder::callback, &cam.status), 0);
+            ASSERT_EQ(ZEL_CAM_Open(cam.index), 0);
+            ASSERT_EQ(ZEL_CAM_FrameCallback(cam.index, &frameRecorder::callback, &cam.frames), 0);
+            ASSERT_EQ(ZEL_CAM_StartPic(cam.index, 0, 0), 0);
+            ASSERT_TRUE(cam.frames.waitForFrames(3));
+        }
+    }
+
+    // Waits until every camera's status callback reported `count`, from call `from[i]` on.
+    void expectEveryCameraReports(uint32_t count, const std::vector<std::size_t>& from) {
+        for (std::size_t i = 0; i < opened_.size(); ++i) {
+            EXPECT_NE(opened_[i]->status.waitForCount(count, from[i]), statusRecorder::kNone)
+                << "camera " << i << " count " << count;
+        }
+    }
+
+    std::vector<std::size_t> callsSoFar() {
+        std::vector<std::size_t> calls;
+        for (auto& cam : opened_) {
+            calls.push_back(cam->status.calls());
+        }
+        return calls;
+    }
+
+    std::vector<std::unique_ptr<openCamera>> opened_;
+};
+
+// Unplugging one camera closes that camera alone: the others keep streaming with their command
+// channels, and every camera is told the count. Plugged in again, it is opened again.
+TEST_F(multiCameraTest, unpluggingOneCameraLeavesTheOthersStreaming) {
+    struct unplugCase {
+        int cameras;
+        int unplugged;  // camera number, from 1
+    };
+    for (const unplugCase& c : {unplugCase{2, 1}, unplugCase{2, 2}, unplugCase{3, 2}}) {
+        SCOPED_TRACE(std::to_string(c.cameras) + " cameras, unplugging " +
+                     std::to_string(c.unplugged));
+        openAndStream(c.cameras);
+        if (HasFatalFailure()) {
+            return;
+        }
+        const auto total = static_cast<uint32_t>(c.cameras);
+        openCamera& lost = *opened_[static_cast<std::size_t>(c.unplugged - 1)];
+
+        const auto beforeUnplug = callsSoFar();
+        cameras().camera(c.unplugged)->unplug();
+        expectEveryCameraReports(total - 1, beforeUnplug);
+        EXPECT_FALSE(cameraAt(lost.index).video().isRunning());
+        EXPECT_FALSE(cameraAt(lost.index).isHidOpen());
+        for (auto& cam : opened_) {
+            if (cam.get() != &lost) {
+                EXPECT_TRUE(cameraAt(cam->index).isHidOpen()) << cam->index;
+                EXPECT_TRUE(cam->frames.waitForFrames(5)) << cam->index;
+            }
+        }
+
+        const auto beforeReplug = callsSoFar();
+        cameras().camera(c.unplugged)->replug();
+        expectEveryCameraReports(total, beforeReplug);
+        EXPECT_TRUE(eventually([&] { return cameraAt(lost.index).isHidOpen(); }));
+        EXPECT_EQ(ZEL_CAM_StartPic(lost.index, 0, 0), 0);
+        EXPECT_TRUE(lost.frames.waitForFrames(3));
+        forgetCameras();
+    }
+}
+
+// Each camera's commands reach its own device, whichever camera's interface is listed first.
+TEST_F(multiCameraTest, eachCameraTalksToItsOwnDevice) {
+    openAndStream(3);
+    ASSERT_EQ(ZEL_CAM_StatusCallback(1, nullptr, nullptr), 0);  // tells the device: CMD_APP_STATE
+    EXPECT_THAT(cameras().camera(1)->appStates(), ElementsAre());
+    EXPECT_THAT(cameras().camera(2)->appStates(), ElementsAre(0));
+    EXPECT_THAT(cameras().camera(3)->appStates(), ElementsAre());
+    for (int number = 1; number <= 3; ++number) {
+        cameras().camera(number)->startRecording();
+    }
+    uint8_t flip = 0;
+    EXPECT_EQ(cameraAt(2).getDspFunction(kFlipCode, &flip, 1), 0);
+    EXPECT_TRUE(cameras().camera(1)->recorded().empty());
+    EXPECT_TRUE(cameras().camera(2)->recorded().empty());
+    EXPECT_FALSE(cameras().camera(3)->recorded().empty());
+}
+
+// A returning camera may get another node; the camera and its slot follow its key there.
+TEST_F(multiCameraTest, aCameraReturningOnAnotherNodeIsReopenedThere) {
+    openAndStream(2);
+    openCamera& second = *opened_[1];
+    const std::string oldPath = cameras().camera(2)->videoPath();
+    const std::size_t before = second.status.calls();
+    cameras().camera(2)->unplug();
+    const std::size_t lost = second.status.waitForCount(1, before);
+    ASSERT_NE(lost, statusRecorder::kNone);
+
+    cameras().camera(2)->renumberVideo();
+    ASSERT_NE(cameras().camera(2)->videoPath(), oldPath);
+    cameras().camera(2)->replug();
+    ASSERT_NE(second.status.waitForCount(2, lost + 1), statusRecorder::kNone);
+    EXPECT_TRUE(eventually([&] { return cameraAt(second.index).isHidOpen(); }));
+    EXPECT_EQ(ZEL_CAM_StartPic(second.index, 0, 0), 0);
+    EXPECT_TRUE(second.frames.waitForFrames(3));
+
+    // The client's own open takes the slot's path, which is the fresh one too.
+    EXPECT_EQ(ZEL_CAM_Close(second.index), 0);
+    EXPECT_EQ(ZEL_CAM_Open(second.index), 0);
+    EXPECT_TRUE(cameraAt(second.index).isHidOpen());
+}
+
+// The HID node of a returning camera may appear after its video node: the camera reopens
+// without its command channel, opens it when it comes, and says so.
+TEST_F(lifecycleExportsTest, aCommandChannelThatComesLaterIsOpenedAndReported) {
+    plugCameras(1);
+    const int32_t index = initAndOpenReporting();
+    const std::size_t before = status_.calls();
+    cameras().camera(1)->unplug();
+    const std::size_t lost = status_.waitForCount(0, before);
+    ASSERT_NE(lost, statusRecorder::kNone);
+
+    cameras().camera(1)->replugVideo();
+    const std::size_t back = status_.waitForCount(1, lost + 1);
+    ASSERT_NE(back, statusRecorder::kNone);
+    EXPECT_FALSE(cameraAt(index).isHidOpen());
+
+    cameras().camera(1)->replug();
+    ASSERT_TRUE(log_.waitFor("INFO camera::open: HID interface opened after the video device"));
+    EXPECT_TRUE(cameraAt(index).isHidOpen());
+    EXPECT_TRUE(status_.waitForCall(back + 2));
+    EXPECT_EQ(status_.counts().back(), 1u);
+    ASSERT_EQ(ZEL_CAM_FrameCallback(index, &frameRecorder::callback, &frames_), 0);
+    EXPECT_EQ(ZEL_CAM_StartPic(index, 0, 0), 0);
+    EXPECT_TRUE(frames_.waitForFrames(3));
+}
+
+// The watcher polls while no camera is plugged in: the log tells the start and the end of that
+// time once, not once per poll.
+TEST_F(lifecycleExportsTest, aTimeWithoutCamerasIsLoggedOnceAndItsEndToo) {
+    plugCameras(1);
+    initAndOpenReporting();
+    const std::size_t before = status_.calls();
+    cameras().camera(1)->unplug();
+    const std::size_t lost = status_.waitForCount(0, before);
+    ASSERT_NE(lost, statusRecorder::kNone);
+    const uint64_t polls = cameras().videoBackend().enumerations();
+    ASSERT_TRUE(eventually([&] { return cameras().videoBackend().enumerations() >= polls + 10; }));
+
+    cameras().camera(1)->replug();
+    ASSERT_NE(status_.waitForCount(1, lost + 1), statusRecorder::kNone);
+    ASSERT_TRUE(log_.waitFor("INFO video capture hardware present again\n"));
+    const auto lines = log_.lines();
+    EXPECT_EQ(countOf(lines, "ERROR you have no video capture hardware\n"), 1u);
+    EXPECT_EQ(countOf(lines, "INFO video capture hardware present again\n"), 1u);
+}
+
 TEST_F(lifecycleExportsTest, aStatusCallbackMayCloseTheCameraItReportsOn) {
     plugCameras(1);
     const int32_t index = initAndOpen();
@@ -705,10 +886,10 @@ TEST_F(callbackExportsTest, frameCallbackReopensWhileTheWatcherClosesTheCamera) 
         opened = ZEL_CAM_Open(index_);
     });
     ASSERT_TRUE(script_.waitUntilEntered());
-    // One camera fewer: the watcher closes this camera and waits for the callback to return.
-    cameras().camera(2)->unplug();
+    // Its device is gone: the watcher closes this camera and waits for the callback to return.
+    cameras().camera(1)->unplug();
     ASSERT_TRUE(eventually([&] { return opened != -1; }));
-    EXPECT_EQ(opened, 0);  // its own device is still there
+    EXPECT_EQ(opened, 1);  // nothing to open any more
     EXPECT_EQ(ZEL_CAM_Destroy(static_cast<uint8_t>(index_)), 0);
 }
 

@@ -42,4 +42,25 @@ TEST(sharedLibrary, unloadingWithoutDestroyEndsTheLogThreads) {
     }
 }
 
+// A cycle that opens an emulated camera also sets up the system's HID access (hidapi keeps
+// process-wide state there); unloading must free that too, which LeakSanitizer checks.
+TEST(sharedLibrary, unloadingAfterOpeningACameraLeavesNothingAllocated) {
+    tempHome home;
+    setenv("DRAVIX_CAMEMU", "1", 1);
+    for (int cycle = 0; cycle < 2; ++cycle) {
+        void* library = dlopen(DRAVIX_LIBRARY_FILE, RTLD_NOW | RTLD_LOCAL);
+        ASSERT_NE(library, nullptr) << dlerror();
+        auto init = reinterpret_cast<decltype(&ZEL_CAM_Init)>(dlsym(library, "ZEL_CAM_Init"));
+        auto open = reinterpret_cast<decltype(&ZEL_CAM_Open)>(dlsym(library, "ZEL_CAM_Open"));
+        ASSERT_NE(init, nullptr);
+        ASSERT_NE(open, nullptr);
+        int32_t index = 0;
+        uint8_t count = 0;
+        EXPECT_EQ(init(0, &index, &count), 0);
+        EXPECT_EQ(open(index), 0);
+        ASSERT_EQ(dlclose(library), 0) << "cycle " << cycle;
+    }
+    unsetenv("DRAVIX_CAMEMU");
+}
+
 }  // namespace

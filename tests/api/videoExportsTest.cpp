@@ -134,6 +134,13 @@ TEST_F(videoExportsTest, drawingAreaAndScale) {
     EXPECT_EQ(ZEL_CAM_SetVideoScale(0, 960, 600, 0.0f), 1);
     EXPECT_EQ(ZEL_CAM_SetVideoScale(0, 960, 600, -1.0f), 1);
     EXPECT_EQ(ZEL_CAM_SetVideoScale(10, 960, 600, 1.0f), 1);
+    // No screen shows more than 8192 pixels a side; a larger area is refused, not allocated.
+    EXPECT_EQ(ZEL_CAM_SetVideoScale(0, 8192, 4, 1.0f), 0);
+    EXPECT_EQ(ZEL_CAM_SetVideoScale(0, 4, 8192, 1.0f), 0);
+    EXPECT_EQ(ZEL_CAM_SetVideoScale(0, 8193, 4, 1.0f), 1);
+    EXPECT_EQ(ZEL_CAM_SetVideoScale(0, 4, 8193, 1.0f), 1);
+    EXPECT_EQ(ZEL_CAM_SetVideoScale(0, 16384, 16384, 1.0f), 1);
+    EXPECT_EQ(camera_->video().geometry().displayHeight(), 8192);
     EXPECT_EQ(camera_->video().stopVideo(), 0);
 }
 

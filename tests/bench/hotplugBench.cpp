@@ -16,6 +16,7 @@
 #include <condition_variable>
 #include <mutex>
 #include <random>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -137,9 +138,11 @@ void BM_WatcherPass(benchmark::State& state) {
     dravix::videoDeviceList devices(dravix::platform::systemVideo(), dravix::libraryLog());
     uint8_t count = 0;
     devices.enumerate(count, "dravixUVC");
+    const std::string key = dravix::emu::emulatedCameraSet::instance().camera(1)->videoKey();
+    std::string path;
     const double cpuBefore = processCpuSeconds();
     for (auto _ : state) {
-        devices.enumerateWatchingSlot0(count);
+        devices.enumerateWatching(key, count, path);
         benchmark::DoNotOptimize(count);
     }
     const double cpuPerPass =

@@ -103,7 +103,7 @@ class scriptedBackend : public dravix::platform::hidBackend {
   public:
     std::vector<dravix::platform::hidInterfaceInfo> enumerate(uint16_t vendorId,
                                                               uint16_t productId) override {
-        return {{"scripted", vendorId, productId, 0x0001, 0x0000}};
+        return {{"scripted", vendorId, productId, 0x0001, 0x0000, ""}};
     }
     std::unique_ptr<dravix::platform::hidDevice> open(const std::string&) override {
         auto device = std::make_unique<scriptedDevice>();

@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -458,6 +459,72 @@ TEST(fx3HidSystem, findsTheEmulatedCamerasNextToTheSystemsDevices) {
     EXPECT_EQ(hid.lastStatus(), 4);
     hid.close();
     emu::emulatedCameraSet::instance().configure(0);
+}
+
+// The emulated cameras' HID interfaces as a backend that cannot tell which USB device a
+// collection belongs to.
+class keylessHid : public platform::hidBackend {
+  public:
+    explicit keylessHid(platform::hidBackend& inner) : inner_(inner) {}
+    std::vector<platform::hidInterfaceInfo> enumerate(uint16_t vendorId,
+                                                      uint16_t productId) override {
+        auto found = inner_.enumerate(vendorId, productId);
+        for (auto& info : found) {
+            info.deviceKey.clear();
+        }
+        return found;
+    }
+    std::unique_ptr<platform::hidDevice> open(const std::string& path) override {
+        return inner_.open(path);
+    }
+
+  private:
+    platform::hidBackend& inner_;
+};
+
+// Which camera's interface open() takes for a USB device key: the camera's own, a collection
+// of unknown device where nothing tells them apart, never one of another device.
+TEST(fx3HidPairing, opensTheInterfaceOfTheDeviceWithTheKey) {
+    emu::emulatedCameraSet cameras(3);
+    keylessHid keyless(cameras.hidBackend());
+    cameras.camera(3)->unplug();
+    const std::string key2 = cameras.camera(2)->videoKey();
+    const std::string key3 = cameras.camera(3)->videoKey();
+    struct pairingCase {
+        const char* what;
+        bool keysKnown;
+        std::string key;
+        int expectedCamera;  // 0: nothing opened
+    };
+    const std::vector<pairingCase> cases = {
+        {"its own device", true, key2, 2},
+        {"no key: the first", true, "", 1},
+        {"its device is away", true, key3, 0},
+        {"no device known: the first", false, key2, 1},
+    };
+    for (const pairingCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        logger quiet;
+        platform::hidBackend& backend =
+            c.keysKnown ? static_cast<platform::hidBackend&>(cameras.hidBackend()) : keyless;
+        fx3Hid hid(quiet, backend);
+        EXPECT_EQ(hid.isPresent(kVendorId, kProductId, c.key), c.expectedCamera != 0);
+        ASSERT_EQ(hid.open(kVendorId, kProductId, c.key), c.expectedCamera != 0);
+        if (c.expectedCamera == 0) {
+            continue;
+        }
+        for (int number = 1; number <= 2; ++number) {
+            cameras.camera(number)->clearRecording();
+            cameras.camera(number)->startRecording();
+        }
+        hid.command(0x01, nullptr, 0);
+        for (int number = 1; number <= 2; ++number) {
+            EXPECT_EQ(cameras.camera(number)->recorded().empty(), number != c.expectedCamera)
+                << number;
+            cameras.camera(number)->stopRecording();
+        }
+        hid.close();
+    }
 }
 
 }  // namespace

@@ -311,5 +311,160 @@ TEST_F(fx3UvcVidTest, clearingTheCallbackWaitsForACallInProgress) {
     EXPECT_TRUE(cleared.load());
 }
 
+// Window displays that record what they draw and how many of them are open; a draw can be held
+// inside the call until the test lets it go.
+class scriptedDisplays {
+  public:
+    struct drawing {
+        void* window;
+        int width;
+        int height;
+    };
+
+    fx3UvcVid::displayOpener opener() {
+        return [this](void* window) { return std::make_unique<display>(*this, window); };
+    }
+    void hold() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        holding_ = true;
+    }
+    void release() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        holding_ = false;
+        changed_.notify_all();
+    }
+    bool waitForDrawings(std::size_t count) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        return changed_.wait_for(lock, 5s, [&] { return drawings_.size() >= count; });
+    }
+    std::vector<drawing> drawings() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return drawings_;
+    }
+    int open() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return open_;
+    }
+    // A held draw that nobody released: the test's own call never got through.
+    bool heldTooLong() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return heldTooLong_;
+    }
+
+  private:
+    class display : public platform::windowDisplay {
+      public:
+        display(scriptedDisplays& owner, void* window) : owner_(owner), window_(window) {
+            std::lock_guard<std::mutex> lock(owner_.mutex_);
+            ++owner_.open_;
+        }
+        ~display() override {
+            std::lock_guard<std::mutex> lock(owner_.mutex_);
+            --owner_.open_;
+        }
+        int draw(const uint8_t*, int width, int height) override {
+            std::unique_lock<std::mutex> lock(owner_.mutex_);
+            owner_.drawings_.push_back({window_, width, height});
+            owner_.changed_.notify_all();
+            // The release never comes when the test's call waits for this draw; the time-out
+            // only ends such a failing test.
+            if (!owner_.changed_.wait_for(lock, 10s, [this] { return !owner_.holding_; })) {
+                owner_.heldTooLong_ = true;
+            }
+            return 0;
+        }
+
+      private:
+        scriptedDisplays& owner_;
+        void* const window_;
+    };
+
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    bool holding_ = false;
+    bool heldTooLong_ = false;
+    int open_ = 0;
+    std::vector<drawing> drawings_;
+};
+
+void* windowHandle(uintptr_t id) {
+    return reinterpret_cast<void*>(id);
+}
+
+class fx3UvcVidWindowTest : public fx3UvcVidTest {
+  protected:
+    void SetUp() override {
+        video_ = std::make_unique<fx3UvcVid>(log_, backend_, displays_.opener());
+        video_->setMoniker("s#s#k#0");
+        video_->setFrameCallback(&frameCollector::callback, &collector_);
+    }
+    void TearDown() override {
+        displays_.release();
+        fx3UvcVidTest::TearDown();
+    }
+
+    scriptedDisplays displays_;
+};
+
+// A frame that takes longer to draw than the frame interval must not hold the client's scale
+// change: the display below sits in its draw until the change has returned.
+TEST_F(fx3UvcVidWindowTest, aDrawInProgressKeepsNoScaleChangeWaiting) {
+    ASSERT_EQ(video_->initVideo(windowHandle(1)), 0);
+    ASSERT_EQ(video_->startVideo(), 0);
+    ASSERT_EQ(video_->setVideoScale(104, 100, 0.5f), 0);
+    displays_.hold();
+    push(uniformFrame(83200, 1));
+    ASSERT_TRUE(displays_.waitForDrawings(1));
+    EXPECT_EQ(video_->setVideoScale(210, 202, 1.0f), 0);  // returns while the draw is held
+    displays_.release();
+    EXPECT_FALSE(displays_.heldTooLong()) << "the scale change waited for the draw";
+
+    push(uniformFrame(83200, 2));
+    ASSERT_TRUE(displays_.waitForDrawings(2));
+    const auto drawings = displays_.drawings();
+    EXPECT_EQ(drawings[0].width, 104);
+    EXPECT_EQ(drawings[1].width, 208);
+    EXPECT_EQ(drawings[1].height, 200);
+}
+
+// Each start and scale change opens the display of the last initVideo's window and lets the
+// previous one go, so exactly one stays open.
+TEST_F(fx3UvcVidWindowTest, eachStartAndScaleChangeTakesTheWindowOfTheLastInitVideo) {
+    struct step {
+        const char* what;
+        uintptr_t window;
+        bool stopFirst;
+        bool scaleFirst;
+    };
+    const step steps[] = {
+        {"first start", 1, false, true},
+        {"start into another window while running", 2, false, false},
+        {"stop, scale, start into the first window", 1, true, true},
+        {"scale, then start into the second window", 2, false, true},
+    };
+    std::size_t drawn = 0;
+    for (const step& s : steps) {
+        SCOPED_TRACE(s.what);
+        if (s.stopFirst) {
+            ASSERT_EQ(video_->stopVideo(), 0);
+            EXPECT_EQ(displays_.open(), 0) << "a stopped stream keeps a display";
+        }
+        if (s.scaleFirst) {
+            ASSERT_EQ(video_->setVideoScale(104, 100, 0.5f), 0);
+        }
+        ASSERT_EQ(video_->initVideo(windowHandle(s.window)), 0);
+        ASSERT_EQ(video_->startVideo(), 0);
+        push(uniformFrame(83200, 1));
+        ASSERT_TRUE(displays_.waitForDrawings(++drawn));
+        EXPECT_EQ(displays_.drawings().back().window, windowHandle(s.window));
+        EXPECT_EQ(displays_.open(), 1);
+    }
+    ASSERT_EQ(video_->initVideo(nullptr), 0);
+    ASSERT_EQ(video_->startVideo(), 0);  // callback mode needs no display
+    push(uniformFrame(83200, 1));
+    ASSERT_TRUE(collector_.waitForFrames(1));
+    EXPECT_EQ(displays_.open(), 0);
+}
+
 }  // namespace
 }  // namespace dravix

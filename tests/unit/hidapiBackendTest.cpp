@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <hidapi.h>
 #include <sys/socket.h>
 #include <sys/time.h>
 #include <unistd.h>
@@ -54,6 +55,20 @@ TEST(hidapiBackend, zeroIdsAreNoWildcard) {
         EXPECT_EQ(info.vendorId, 0);
         EXPECT_EQ(info.productId, 0);
     }
+}
+
+// hidapi keeps the reason of an empty enumeration for the whole process until hid_exit; a
+// library unloaded without releasing it leaks it.
+TEST(hidapiBackend, releasingTheLibraryFreesItsStateAndAnEnumerationSetsItUpAgain) {
+    hidapiBackend backend;
+    const auto before = backend.enumerate(kCameraVendorId, 0xFFFE);
+    EXPECT_TRUE(before.empty());
+    EXPECT_NE(std::wstring(hid_error(nullptr)), L"Success") << "hidapi kept no state";
+    hidapiBackend::releaseLibrary();
+    EXPECT_EQ(std::wstring(hid_error(nullptr)), L"Success");
+    hidapiBackend::releaseLibrary();  // twice is harmless
+    EXPECT_EQ(backend.enumerate(kCameraVendorId, 0xFFFE).size(), before.size());
+    hidapiBackend::releaseLibrary();
 }
 
 TEST(hidapiBackend, opensNothingAtAMissingPath) {

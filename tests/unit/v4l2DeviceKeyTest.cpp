@@ -10,6 +10,9 @@
 #include <set>
 #include <string>
 
+#include "platform/linux/hidapiBackend.h"
+#include "platform/linux/usbDeviceKey.h"
+
 namespace dravix::platform {
 namespace {
 
@@ -52,6 +55,22 @@ class v4l2DeviceKeyTest : public ::testing::Test {
         const fs::path interface = usbDevice / (usbDevice.filename().string() + ":1.0");
         fs::create_directories(interface);
         return node(interface, name, index);
+    }
+
+    // The hidraw node `name` of HID interface `interfaceNumber` of `usbDevice`, laid out as the
+    // kernel does (node below the HID device below the USB interface), with its class link in
+    // root_/class/hidraw.
+    fs::path hidrawNode(const fs::path& usbDevice, const std::string& interfaceNumber,
+                        const std::string& name) {
+        const fs::path hidDevice = usbDevice /
+                                   (usbDevice.filename().string() + ":1." + interfaceNumber) /
+                                   ("0003:20F1:0107.000" + interfaceNumber);
+        const fs::path classDevice = hidDevice / "hidraw" / name;
+        fs::create_directories(classDevice);
+        fs::create_directory_symlink(hidDevice, classDevice / "device");
+        fs::create_directories(root_ / "class" / "hidraw");
+        fs::create_directory_symlink(classDevice, root_ / "class" / "hidraw" / name);
+        return classDevice;
     }
 
     fs::path root_;
@@ -99,6 +118,27 @@ TEST_F(v4l2DeviceKeyTest, fallsBackToTheNodeNameWhereSysfsSaysLittle) {
     write(unreadable / "busnum", "two");
     write(unreadable / "devnum", "3");
     EXPECT_EQ(v4l2DeviceKey::of(uvcNode(unreadable, "video8", "0")), "video8");
+}
+
+// The hidraw node of a camera finds the key of the camera's video node, and the hidraw node of
+// another camera another key: that pairs each camera's HID interface with its video device.
+TEST_F(v4l2DeviceKeyTest, hidrawNodesCarryTheKeyOfTheirCamerasVideoNode) {
+    const fs::path cameraA = usbDevice("3-1/3-1.4", "3", "17");
+    const fs::path cameraB = usbDevice("11-1.2.3.4.5.16/11-1.2.3.4.5.16.7", "11", "10");
+    const fs::path other = root_ / "devices" / "virtual" / "misc" / "uhid";
+    fs::create_directories(other / "hidraw" / "hidraw9");
+    fs::create_directory_symlink(other, other / "hidraw" / "hidraw9" / "device");
+    hidrawNode(cameraA, "2", "hidraw3");
+    hidrawNode(cameraB, "2", "hidraw5");
+    const hidapiBackend hid(root_ / "class" / "hidraw");
+
+    EXPECT_EQ(hid.deviceKeyOf("/dev/hidraw3"), v4l2DeviceKey::of(uvcNode(cameraA, "video0", "0")));
+    EXPECT_EQ(hid.deviceKeyOf("/dev/hidraw5"), v4l2DeviceKey::of(uvcNode(cameraB, "video4", "0")));
+    EXPECT_EQ(hid.deviceKeyOf("/dev/hidraw5"), "b11d10");
+    // Nodes outside USB and nodes sysfs does not know belong to no camera.
+    EXPECT_EQ(usbDeviceKey::ofClassDevice(other / "hidraw" / "hidraw9"), "");
+    EXPECT_EQ(hid.deviceKeyOf("/dev/hidraw7"), "");
+    EXPECT_EQ(hid.deviceKeyOf(""), "");
 }
 
 // Keys of all nodes present at once differ within the characters the library compares.

@@ -195,8 +195,10 @@ TEST_F(videoDeviceListTest, laterEnumerationsUseTheirOwnNameAndTheWatcherTheFirs
     ASSERT_EQ(list_.enumerate(count_, "other"), 0);
     EXPECT_EQ(count_, 1);
     EXPECT_EQ(list_.storedMatchName(), "dravix");
-    ASSERT_EQ(list_.enumerateWatchingSlot0(count_), 0);
+    std::string path;
+    ASSERT_EQ(list_.enumerateWatching("KEY1", count_, path), 0);
     EXPECT_EQ(count_, 2);
+    EXPECT_EQ(path, video_.devices[1].devicePath);
 }
 
 TEST_F(videoDeviceListTest, watchSlotTurnsSeenOnlyWhenTheWatchedDeviceIsPresent) {
@@ -218,29 +220,67 @@ TEST_F(videoDeviceListTest, watchSlotTurnsSeenOnlyWhenTheWatchedDeviceIsPresent)
     EXPECT_EQ(list_.watchSlot(), 40u);
 }
 
-TEST_F(videoDeviceListTest, watcherPassForgetsAVanishedSlot0AndRegistersItAgainOnReturn) {
+// A returning camera may be given another node: the watcher finds it by its key, and its slot
+// holds its fresh path.
+TEST_F(videoDeviceListTest, watcherPassFreesTheSlotOfAVanishedDeviceAndFindsItOnReturn) {
     emu::emulatedCameraSet cameras(2);
     videoDeviceList list(cameras.videoBackend(), log_);
     ASSERT_EQ(list.enumerate(count_, "dravixUVC"), 0);
     list.setOpen(0);
+    list.setOpen(1);
+    const std::string key = cameras.camera(2)->videoKey();
 
-    ASSERT_EQ(list.enumerateWatchingSlot0(count_), 0);
-    EXPECT_TRUE(list.isOpen(0));
+    std::string path;
+    ASSERT_EQ(list.enumerateWatching(key, count_, path), 0);
+    EXPECT_EQ(path, cameras.camera(2)->videoPath());
+    EXPECT_TRUE(list.isOpen(1));
     EXPECT_EQ(list.watchSlot(), videoDeviceList::kWatchNone);
 
-    cameras.camera(1)->unplug();
-    ASSERT_EQ(list.enumerateWatchingSlot0(count_), 0);
+    cameras.camera(2)->unplug();
+    ASSERT_EQ(list.enumerateWatching(key, count_, path), 0);
     EXPECT_EQ(count_, 1);
-    EXPECT_FALSE(list.isOpen(0));
-    EXPECT_EQ(list.nextSlot(), 0u);
+    EXPECT_EQ(path, "");
+    EXPECT_TRUE(list.isOpen(0));
+    EXPECT_FALSE(list.isOpen(1));
 
-    cameras.camera(1)->replug();
-    ASSERT_EQ(list.enumerateWatchingSlot0(count_), 0);
+    cameras.camera(2)->renumberVideo();
+    cameras.camera(2)->replug();
+    ASSERT_EQ(list.enumerateWatching(key, count_, path), 0);
     EXPECT_EQ(count_, 2);
-    EXPECT_EQ(list.monikerAt(0), cameras.camera(1)->videoPath());
-    EXPECT_EQ(list.monikerAt(1), cameras.camera(2)->videoPath());
+    EXPECT_EQ(path, cameras.camera(2)->videoPath());
+    EXPECT_NE(path, list.monikerAt(0));
+    EXPECT_EQ(list.monikerAt(1), path);
     EXPECT_EQ(list.monikerAt(2), "");
     EXPECT_EQ(list.watchSlot(), videoDeviceList::kWatchNone);
+}
+
+// While no video device is there at all, only the first watcher pass reports it; Init, which
+// fails because of it, always does. The end of the period is logged once.
+TEST_F(videoDeviceListTest, aPeriodWithoutDevicesIsReportedOnceByTheWatcher) {
+    std::string path;
+    for (int pass = 0; pass < 5; ++pass) {
+        EXPECT_EQ(list_.enumerateWatching("KEY0", count_, path), 1);
+    }
+    EXPECT_EQ(log_.errorCount(), 1u);
+    EXPECT_EQ(list_.enumerate(count_, "dravix"), 1);
+    EXPECT_EQ(log_.errorCount(), 2u);
+
+    addCameras(1);
+    for (int pass = 0; pass < 3; ++pass) {
+        EXPECT_EQ(list_.enumerateWatching("KEY0", count_, path), 0);
+    }
+    video_.devices.clear();
+    EXPECT_EQ(list_.enumerateWatching("KEY0", count_, path), 1);
+    EXPECT_EQ(list_.enumerateWatching("KEY0", count_, path), 1);
+    EXPECT_EQ(log_.errorCount(), 3u);
+
+    const std::string text = loggedText();
+    std::size_t ends = 0;
+    for (std::size_t at = text.find("video capture hardware present again");
+         at != std::string::npos; at = text.find("video capture hardware present again", at + 1)) {
+        ++ends;
+    }
+    EXPECT_EQ(ends, 1u);
 }
 
 TEST_F(videoDeviceListTest, longMatchNamesAreCutForInitAndWatcherAlike) {
@@ -249,7 +289,8 @@ TEST_F(videoDeviceListTest, longMatchNamesAreCutForInitAndWatcherAlike) {
     ASSERT_EQ(list_.enumerate(count_, longName.c_str()), 0);
     EXPECT_EQ(list_.storedMatchName(), std::string(255, 'n'));
     EXPECT_EQ(count_, 1);
-    ASSERT_EQ(list_.enumerateWatchingSlot0(count_), 0);
+    std::string path;
+    ASSERT_EQ(list_.enumerateWatching("KEYLONG", count_, path), 0);
     EXPECT_EQ(count_, 1);
 }
 
@@ -261,6 +302,10 @@ TEST_F(videoDeviceListTest, instanceKeyIsTheThirdFieldCutTo19Characters) {
               "0123456789ABCDEFGHI");
     EXPECT_EQ(videoDeviceList::instanceKeyOf("a#b##"), "");
     EXPECT_EQ(videoDeviceList::instanceKeyOf(""), "");
+    // The HID interfaces of a device carry its key without a capture node's index.
+    EXPECT_EQ(videoDeviceList::usbDeviceKeyOf("v4l2#/dev/video2#3-1.4@2"), "3-1.4");
+    EXPECT_EQ(videoDeviceList::usbDeviceKeyOf("v4l2#/dev/video0#3-1.4"), "3-1.4");
+    EXPECT_EQ(videoDeviceList::usbDeviceKeyOf("a#b"), "");
 }
 
 TEST_F(videoDeviceListTest, clearReturnsToTheStateOfANewList) {
@@ -295,8 +340,10 @@ TEST_F(videoDeviceListTest, concurrentEnumerationsKeepEveryDeviceInOneSlot) {
     auto watcherLoop = [&] {
         for (int i = 0; i < kRounds; ++i) {
             uint8_t count = 0;
-            EXPECT_EQ(list_.enumerateWatchingSlot0(count), 0);
+            std::string path;
+            EXPECT_EQ(list_.enumerateWatching("KEY0", count, path), 0);
             EXPECT_EQ(count, 3);
+            EXPECT_EQ(path, paths[0]);
             list_.setOpen(0);
         }
     };

@@ -4,8 +4,10 @@
 
 #include <memory>
 #include <mutex>
+#include <utility>
 
 #include "platform/linux/hidrawDevice.h"
+#include "platform/linux/usbDeviceKey.h"
 
 namespace dravix::platform {
 namespace {
@@ -17,12 +19,19 @@ std::mutex& libraryMutex() {
     return mutex;
 }
 
-// Initialises hidapi on first use. The caller holds libraryMutex().
+// Whether hid_init succeeded and hid_exit has not run since. Guarded by libraryMutex().
+bool& libraryInitialised() {
+    static bool initialised = false;
+    return initialised;
+}
+
+// Initialises hidapi on first use, and again after a release. The caller holds libraryMutex().
 bool libraryReady() {
-    static std::once_flag once;
-    static bool ready = false;
-    std::call_once(once, [] { ready = hid_init() == 0; });
-    return ready;
+    bool& initialised = libraryInitialised();
+    if (!initialised) {
+        initialised = hid_init() == 0;
+    }
+    return initialised;
 }
 
 struct enumerationListDeleter {
@@ -46,6 +55,9 @@ hidInterfaceInfo toInterfaceInfo(const hid_device_info& entry) {
 
 }  // namespace
 
+hidapiBackend::hidapiBackend(std::filesystem::path hidrawClass)
+    : hidrawClass_(std::move(hidrawClass)) {}
+
 std::vector<hidInterfaceInfo> hidapiBackend::enumerate(uint16_t vendorId, uint16_t productId) {
     std::vector<hidInterfaceInfo> interfaces;
     std::lock_guard<std::mutex> lock(libraryMutex());
@@ -57,9 +69,27 @@ std::vector<hidInterfaceInfo> hidapiBackend::enumerate(uint16_t vendorId, uint16
     for (const hid_device_info* entry = list.get(); entry != nullptr; entry = entry->next) {
         if (hasIds(*entry, vendorId, productId)) {
             interfaces.push_back(toInterfaceInfo(*entry));
+            interfaces.back().deviceKey = deviceKeyOf(interfaces.back().path);
         }
     }
     return interfaces;
+}
+
+// hidapi names the node ("/dev/hidraw3"); its class device has the same name.
+std::string hidapiBackend::deviceKeyOf(const std::string& nodePath) const {
+    const std::filesystem::path node(nodePath);
+    if (!node.has_filename()) {
+        return {};
+    }
+    return usbDeviceKey::ofClassDevice(hidrawClass_ / node.filename());
+}
+
+void hidapiBackend::releaseLibrary() {
+    std::lock_guard<std::mutex> lock(libraryMutex());
+    if (libraryInitialised()) {
+        hid_exit();
+        libraryInitialised() = false;
+    }
 }
 
 std::unique_ptr<hidDevice> hidapiBackend::open(const std::string& path) {

@@ -13,4 +13,8 @@ hidBackend& systemHid() {
     return combined;
 }
 
+void releaseSystemHid() {
+    hidapiBackend::releaseLibrary();
+}
+
 }  // namespace dravix::platform
