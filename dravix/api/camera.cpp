@@ -93,8 +93,9 @@ bool camera::openHidChannel() {
 }
 
 // The stream and the threads end before the lock is taken: a callback on one of them may be
-// closing or opening the camera too. On the camera's own threads (inside its callbacks) the
-// threads are only asked to end, because they may be waiting for this very callback.
+// closing or opening the camera too. On any library thread (inside a callback of this or another
+// camera, or of the log) the threads are only asked to end, because they may be waiting for this
+// very callback; the client's next close or the destructor joins them.
 int camera::close() {
     video_->stopVideo();
     opened_ = false;
@@ -110,13 +111,8 @@ int camera::close() {
 }
 
 void camera::endThreads() {
-    if (isOwnThread()) {
-        watcher_.requestStop();
-        interrupts_.requestStop();
-    } else {
-        watcher_.stop();
-        interrupts_.stop();
-    }
+    watcher_.stop();
+    interrupts_.stop();
 }
 
 // The interrupt thread was ended before the channel it uses is closed (or, on its own thread,
@@ -145,11 +141,6 @@ void camera::onDeviceLost() {
         closeInterfaces();
     }
     video_->stopVideo();
-}
-
-bool camera::isOwnThread() const {
-    return watcher_.isCurrentThread() || interrupts_.isCurrentThread() ||
-           video_->isDeliveryThread();
 }
 
 std::string camera::deviceKey() const {

@@ -67,9 +67,6 @@ class camera : public cameraDsp, private deviceWatcher::client {
     identityRefresh& refresh() { return refresh_; }
 
     fx3UvcVid& video() { return *video_; }
-    // True on one of the camera's own threads (its callbacks run there), where the camera must
-    // not be destroyed.
-    bool isOwnThread() const;
     bool isOpened() const { return opened_; }
     bool isHidOpen() const { return hidOpen_; }
     uint8_t cameraCount() const { return watcher_.cameraCount(); }
@@ -90,7 +87,7 @@ class camera : public cameraDsp, private deviceWatcher::client {
     // Opens the channel to the HID interface of the camera's own USB device; false when none
     // is there.
     bool openHidChannel();
-    // Ends the watcher and the interrupt thread, or only asks them on the camera's own threads.
+    // Ends the watcher and the interrupt thread, or only asks them on a library thread.
     void endThreads();
     // Closes the channel and releases the video device; keeps the moniker and the watcher.
     void closeInterfaces();

@@ -12,7 +12,7 @@ deviceWatcher::deviceWatcher(videoDeviceList& devices, logger& log, client& owne
     : devices_(devices),
       log_(log),
       owner_(owner),
-      thread_([this] { run(); }, [this] { wake_.set(); }) {}
+      thread_([this] { run(); }, [this] { wake_.set(); }, "deviceWatcher") {}
 
 deviceWatcher::~deviceWatcher() {
     stop();

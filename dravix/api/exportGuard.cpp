@@ -1,5 +1,9 @@
 #include "api/exportGuard.h"
 
+#include <exception>
+#include <new>
+#include <system_error>
+
 #include "api/libraryState.h"
 #include "log/logger.h"
 
@@ -13,7 +17,7 @@ void reportCameraNotInitialized(const char* exportName) {
     libraryLog().error("main::%s: CAMERA NOT INITIALIZED", exportName);
 }
 
-camera* guardedCamera(const char* exportName, int32_t index) {
+std::shared_ptr<camera> guardedCamera(const char* exportName, int32_t index) {
     if (!libraryState::isValidIndex(index)) {
         reportDeviceNotFound(exportName);
         return nullptr;
@@ -21,12 +25,28 @@ camera* guardedCamera(const char* exportName, int32_t index) {
     return guardedSlot(exportName, index);
 }
 
-camera* guardedSlot(const char* exportName, int32_t index) {
-    camera* cam = libraryState::instance().cameraAt(index);
+std::shared_ptr<camera> guardedSlot(const char* exportName, int32_t index) {
+    std::shared_ptr<camera> cam = libraryState::instance().cameraAt(index);
     if (cam == nullptr) {
         reportCameraNotInitialized(exportName);
     }
     return cam;
+}
+
+int32_t failedByException(const char* exportName) noexcept {
+    try {
+        throw;
+    } catch (const std::bad_alloc&) {
+        libraryLog().error("main::%s: out of memory", exportName);
+    } catch (const std::system_error& error) {
+        libraryLog().error("main::%s: system error %d: %s", exportName, error.code().value(),
+                           error.what());
+    } catch (const std::exception& error) {
+        libraryLog().error("main::%s: %s", exportName, error.what());
+    } catch (...) {
+        libraryLog().error("main::%s: unknown exception", exportName);
+    }
+    return kResultFailure;
 }
 
 bool isNullArgument(const char* exportName, const void* pointer) {

@@ -1,9 +1,19 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 // Checks shared by the exports. Each takes the export's own name (pass __func__) so that its
 // messages name the export that failed.
+//
+// No C++ exception leaves an export: every export's body is a function-try-block whose handler
+// is failedByException(__func__):
+//
+//     int32_t ZEL_CAM_Something(int32_t index) try {
+//         ...
+//     } catch (...) {
+//         return failedByException(__func__);
+//     }
 namespace dravix {
 
 class camera;
@@ -17,11 +27,17 @@ void reportDeviceNotFound(const char* exportName);
 void reportCameraNotInitialized(const char* exportName);
 
 // The common guard: an index outside the table is DEVICE NOT FOUND, an empty slot CAMERA NOT
-// INITIALIZED. Returns the camera, or null after the message.
-camera* guardedCamera(const char* exportName, int32_t index);
+// INITIALIZED. Returns the camera, held for the export until it drops the pointer (a Destroy or
+// Init meanwhile waits for that), or null after the message.
+std::shared_ptr<camera> guardedCamera(const char* exportName, int32_t index);
 // The guard of the exports that treat an index outside the table as an empty slot: only CAMERA
-// NOT INITIALIZED. Returns the camera, or null after the message.
-camera* guardedSlot(const char* exportName, int32_t index);
+// NOT INITIALIZED. Returns the held camera, or null after the message.
+std::shared_ptr<camera> guardedSlot(const char* exportName, int32_t index);
+
+// The handler of every export, called inside `catch (...)`: logs ERROR "main::<export>: ..."
+// naming the exception (out of memory, a system error with its code, or its text) and returns
+// kResultFailure, the failure result of the exports that return an int32_t.
+int32_t failedByException(const char* exportName) noexcept;
 
 // True (after ERROR "main::<export>: NULL POINTER") when `pointer` is null.
 bool isNullArgument(const char* exportName, const void* pointer);

@@ -40,7 +40,7 @@ using namespace dravix;
 // prototype is a conflicting declaration rather than a silent overload.
 extern "C" {
 
-int32_t ZEL_CAM_GetApiVersion(char* text) {
+int32_t ZEL_CAM_GetApiVersion(char* text) try {
     libraryState::instance().openLogIfAbsent();
     if (isNullArgument(__func__, text)) {
         return kResultFailure;
@@ -53,9 +53,11 @@ int32_t ZEL_CAM_GetApiVersion(char* text) {
              apiVersion::kBuildMinor, apiVersion::kBuildNumber);
     logPointerWidth();
     return written;
+} catch (...) {
+    return failedByException(__func__);
 }
 
-int32_t ZEL_CAM_GetApiBuild(char* text) {
+int32_t ZEL_CAM_GetApiBuild(char* text) try {
     if (isNullArgument(__func__, text)) {
         return kResultFailure;
     }
@@ -66,41 +68,55 @@ int32_t ZEL_CAM_GetApiBuild(char* text) {
                       apiVersion::kBuildMinor, apiVersion::kBuildNumber);
     logPointerWidth();
     return written;
+} catch (...) {
+    return failedByException(__func__);
 }
 
-int32_t ZEL_CAM_GetApiVersionNumber(uint32_t* version) {
+int32_t ZEL_CAM_GetApiVersionNumber(uint32_t* version) try {
     if (isNullArgument(__func__, version)) {
         return kResultFailure;
     }
     *version = apiVersion::kNumber;
     return kResultSuccess;
+} catch (...) {
+    return failedByException(__func__);
 }
 
 // A camera that loses its device is always reopened by its device watcher.
-int32_t ZEL_CAM_setAutorestart(int32_t index, int32_t /*enable*/) {
+int32_t ZEL_CAM_setAutorestart(int32_t index, int32_t /*enable*/) try {
     return guardedNotImplemented(__func__, index, "not implemented!");
+} catch (...) {
+    return failedByException(__func__);
 }
 
-int32_t ZEL_CAM_getIni(int32_t index, char* /*text*/, int32_t /*length*/) {
+int32_t ZEL_CAM_getIni(int32_t index, char* /*text*/, int32_t /*length*/) try {
     return guardedNotImplemented(__func__, index, std::string(__func__) + ": not implemented!");
+} catch (...) {
+    return failedByException(__func__);
 }
 
 // One analysis function per arity; the others of that arity are aliases of it.
-int32_t ZEL_CAM_getVectorscopeArr(int32_t index, uint8_t* /*data*/) {
+int32_t ZEL_CAM_getVectorscopeArr(int32_t index, uint8_t* /*data*/) try {
     return analysisNotImplemented(index);
+} catch (...) {
+    return failedByException(__func__);
 }
 int32_t ZEL_CAM_getHistogramArr(int32_t, uint8_t*)
     __attribute__((alias("ZEL_CAM_getVectorscopeArr")));
 int32_t ZEL_CAM_getDiffArr(int32_t, uint8_t*) __attribute__((alias("ZEL_CAM_getVectorscopeArr")));
 
-int32_t ZEL_CAM_getVectorscopeArrW(int32_t index, uint8_t* /*data*/, int32_t /*width*/) {
+int32_t ZEL_CAM_getVectorscopeArrW(int32_t index, uint8_t* /*data*/, int32_t /*width*/) try {
     return analysisNotImplemented(index);
+} catch (...) {
+    return failedByException(__func__);
 }
 int32_t ZEL_CAM_getHistogramArrW(int32_t, uint8_t*, int32_t)
     __attribute__((alias("ZEL_CAM_getVectorscopeArrW")));
 
-int32_t ZEL_CAM_getLine(int32_t index, uint8_t* /*line*/, uint16_t /*row*/, int32_t /*mode*/) {
+int32_t ZEL_CAM_getLine(int32_t index, uint8_t* /*line*/, uint16_t /*row*/, int32_t /*mode*/) try {
     return analysisNotImplemented(index);
+} catch (...) {
+    return failedByException(__func__);
 }
 int32_t ZEL_CAM_getWave(int32_t, uint8_t*, uint16_t, int32_t)
     __attribute__((alias("ZEL_CAM_getLine")));
@@ -108,8 +124,10 @@ int32_t ZEL_CAM_getRGBWave(int32_t, uint8_t*, uint16_t, int32_t)
     __attribute__((alias("ZEL_CAM_getLine")));
 
 int32_t ZEL_CAM_getWaveW(int32_t index, uint8_t* /*data*/, uint16_t /*row*/, int32_t /*mode*/,
-                         int32_t /*width*/) {
+                         int32_t /*width*/) try {
     return analysisNotImplemented(index);
+} catch (...) {
+    return failedByException(__func__);
 }
 int32_t ZEL_CAM_getRGBWaveW(int32_t, uint8_t*, uint16_t, int32_t, int32_t)
     __attribute__((alias("ZEL_CAM_getWaveW")));

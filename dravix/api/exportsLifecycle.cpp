@@ -9,6 +9,7 @@
 #include "api/videoDeviceList.h"
 #include "dravix/dravix.h"
 #include "log/logger.h"
+#include "platform/libraryThread.h"
 
 namespace dravix {
 namespace {
@@ -31,24 +32,27 @@ int32_t lowestUnopenedSlot(const videoDeviceList& devices) {
 int32_t initCamera(int32_t& index, uint8_t& count, const char* matchName, uint16_t vendorId,
                    uint16_t productId) {
     libraryState& state = libraryState::instance();
-    videoDeviceList& devices = state.deviceList();
-    const int32_t result = devices.enumerate(count, matchName);
+    const std::shared_ptr<videoDeviceList> devices = state.deviceList();
+    const int32_t result = devices->enumerate(count, matchName);
     int32_t slot = kNoSlot;
     if (result != 0) {
         libraryLog().error("ZEL_EU_Init: failed to initialize");
         slot = libraryState::isValidIndex(index) ? index : kNoSlot;
     } else {
-        slot = lowestUnopenedSlot(devices);
+        slot = lowestUnopenedSlot(*devices);
         index = slot;
     }
     if (slot == kNoSlot) {
         libraryLog().error("no device found!");
         return result;
     }
-    if (state.installCamera(slot, std::make_unique<camera>(libraryLog(), devices, vendorId,
-                                                           productId)) == nullptr) {
-        libraryLog().error("main::ZEL_CAM_Init: the camera in slot %d calls from its own thread",
-                           slot);
+    auto cam = std::make_unique<camera>(libraryLog(), *devices, vendorId, productId);
+    if (state.installCamera(slot, std::move(cam), devices) == nullptr) {
+        // Inside a callback, where the camera in the slot can't be destroyed.
+        libraryLog().error(
+            "main::ZEL_CAM_Init: the camera in slot %d can't be replaced from a "
+            "callback of the library",
+            slot);
         return kResultFailure;
     }
     return result;
@@ -75,16 +79,18 @@ using namespace dravix;
 extern "C" {
 
 int32_t ZEL_CAM_InitName(int32_t /*reserved*/, int32_t* index, uint8_t* count,
-                         const char* matchName, uint16_t vendorId, uint16_t productId) {
+                         const char* matchName, uint16_t vendorId, uint16_t productId) try {
     libraryState::instance().openLogIfAbsent();
     if (hasNullArgument(__func__, index, count) || isNullArgument(__func__, matchName)) {
         return kResultFailure;
     }
     return initCamera(*index, *count, matchName, vendorId, productId);
+} catch (...) {
+    return failedByException(__func__);
 }
 
 // The caller's count byte keeps its value.
-int32_t ZEL_CAM_Init(int32_t /*reserved*/, int32_t* index, uint8_t* count) {
+int32_t ZEL_CAM_Init(int32_t /*reserved*/, int32_t* index, uint8_t* count) try {
     libraryState::instance().openLogIfAbsent();
     if (hasNullArgument(__func__, index, count)) {
         return kResultFailure;
@@ -92,9 +98,11 @@ int32_t ZEL_CAM_Init(int32_t /*reserved*/, int32_t* index, uint8_t* count) {
     uint8_t localCount = *count;
     return initCamera(*index, localCount, kDefaultMatchName, camera::kDefaultVendorId,
                       camera::kDefaultProductId);
+} catch (...) {
+    return failedByException(__func__);
 }
 
-int32_t ZEL_CAM_Open(int32_t index) {
+int32_t ZEL_CAM_Open(int32_t index) try {
     if (!libraryState::isValidIndex(index)) {
         reportDeviceNotFound(__func__);
         return kResultFailure;
@@ -106,50 +114,58 @@ int32_t ZEL_CAM_Open(int32_t index) {
         uint8_t count = 0;
         ZEL_CAM_Init(0, &initIndex, &count);
     }
-    camera* cam = guardedSlot(__func__, index);
+    const std::shared_ptr<camera> cam = guardedSlot(__func__, index);
     if (cam == nullptr) {
         return kResultFailure;
     }
-    videoDeviceList& devices = state.deviceList();
+    const std::shared_ptr<videoDeviceList> devices = state.deviceList();
     const auto slot = static_cast<std::size_t>(index);
-    if (devices.isOpen(slot)) {
+    if (devices->isOpen(slot)) {
         libraryLog().warn("already open");
     }
-    devices.setOpen(slot);
-    const std::string moniker = devices.monikerAt(slot);
+    devices->setOpen(slot);
+    const std::string moniker = devices->monikerAt(slot);
     if (moniker.empty()) {
         libraryLog().error("no camera accessible with the given index!");
         return kResultFailure;
     }
     return openCamera(*cam, moniker);
+} catch (...) {
+    return failedByException(__func__);
 }
 
-int32_t ZEL_CAM_Close(int32_t index) {
-    camera* cam = guardedCamera(__func__, index);
+int32_t ZEL_CAM_Close(int32_t index) try {
+    const std::shared_ptr<camera> cam = guardedCamera(__func__, index);
     if (cam == nullptr) {
         return kResultFailure;
     }
     return cam->close();
+} catch (...) {
+    return failedByException(__func__);
 }
 
-int32_t ZEL_CAM_Start(int32_t index, int32_t /*reserved*/, void* window) {
-    camera* cam = guardedCamera(__func__, index);
+int32_t ZEL_CAM_Start(int32_t index, int32_t /*reserved*/, void* window) try {
+    const std::shared_ptr<camera> cam = guardedCamera(__func__, index);
     if (cam == nullptr) {
         return kResultFailure;
     }
     return cam->startStream(window, "camera::videoStart");
+} catch (...) {
+    return failedByException(__func__);
 }
 
-int32_t ZEL_CAM_StartPic(int32_t index, int32_t /*reserved1*/, int32_t /*reserved2*/) {
-    camera* cam = guardedCamera(__func__, index);
+int32_t ZEL_CAM_StartPic(int32_t index, int32_t /*reserved1*/, int32_t /*reserved2*/) try {
+    const std::shared_ptr<camera> cam = guardedCamera(__func__, index);
     if (cam == nullptr) {
         return kResultFailure;
     }
     return cam->startStream(nullptr, "camera::videoStartCallback");
+} catch (...) {
+    return failedByException(__func__);
 }
 
-int32_t ZEL_CAM_Stop(int32_t index) {
-    camera* cam = guardedCamera(__func__, index);
+int32_t ZEL_CAM_Stop(int32_t index) try {
+    const std::shared_ptr<camera> cam = guardedCamera(__func__, index);
     if (cam == nullptr) {
         return kResultFailure;
     }
@@ -158,10 +174,12 @@ int32_t ZEL_CAM_Stop(int32_t index) {
         libraryLog().error("camera::videoStop failed: hr = %d", result);
     }
     return result;
+} catch (...) {
+    return failedByException(__func__);
 }
 
-int32_t ZEL_CAM_StatusCallback(int32_t index, StatusCallback callback, void* user) {
-    camera* cam = guardedSlot(__func__, index);
+int32_t ZEL_CAM_StatusCallback(int32_t index, StatusCallback callback, void* user) try {
+    const std::shared_ptr<camera> cam = guardedSlot(__func__, index);
     if (cam == nullptr) {
         return kResultFailure;
     }
@@ -170,11 +188,19 @@ int32_t ZEL_CAM_StatusCallback(int32_t index, StatusCallback callback, void* use
         cam->commands().setAppState(0);
     }
     return kResultSuccess;
+} catch (...) {
+    return failedByException(__func__);
 }
 
 // An index beyond the table is reported and slot 9 is examined in its place, without being
 // destroyed. The library log ends in every case.
-int32_t ZEL_CAM_Destroy(uint8_t index) {
+int32_t ZEL_CAM_Destroy(uint8_t index) try {
+    if (libraryThread::isCurrent()) {
+        // Inside a callback: destroying a camera waits for its threads and its calls, and ending
+        // the log waits for the log's threads; any of them may be waiting for this callback.
+        libraryLog().error("main::%s: not from a callback of the library", __func__);
+        return kResultFailure;
+    }
     libraryState& state = libraryState::instance();
     int32_t result = kResultSuccess;
     int32_t examined = index;
@@ -186,14 +212,14 @@ int32_t ZEL_CAM_Destroy(uint8_t index) {
     if (state.cameraAt(examined) == nullptr) {
         reportCameraNotInitialized(__func__);
         result = kResultFailure;
-    } else if (result == kResultSuccess && !state.destroyCamera(examined)) {
-        // From inside one of the camera's callbacks: refused as a whole, the log goes on.
-        libraryLog().error("main::%s: not from a callback of the camera itself", __func__);
-        return kResultFailure;
+    } else if (result == kResultSuccess) {
+        state.destroyCamera(examined);
     }
     state.releaseDeviceListIfUnused();
     state.closeLog();
     return result;
+} catch (...) {
+    return failedByException(__func__);
 }
 
 }  // extern "C"

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include "api/exportGuard.h"
 #include "dravix/dravix.h"
 #include "log/logger.h"
 #include "platform/config.h"
@@ -33,25 +34,31 @@ using namespace dravix;
 
 extern "C" {
 
-void ZEL_CAM_setLogCallback(LogCallback callback, void* user, uint8_t mask) {
+void ZEL_CAM_setLogCallback(LogCallback callback, void* user, uint8_t mask) try {
     if (logger* log = openLibraryLog()) {
         log->setCallback(callback, user, withConfiguredBits(mask, "CALLBACK_LOG_LEVEL"));
     }
+} catch (...) {
+    failedByException(__func__);
 }
 
-void ZEL_CAM_stopLogCallback(void) {
+void ZEL_CAM_stopLogCallback(void) try {
     if (logger* log = openLibraryLog()) {
         log->stopCallback();
     }
+} catch (...) {
+    failedByException(__func__);
 }
 
-void ZEL_CAM_setLogLevel(uint8_t mask) {
+void ZEL_CAM_setLogLevel(uint8_t mask) try {
     if (logger* log = openLibraryLog()) {
         log->setLevelMask(withConfiguredBits(mask, "LOG_LEVEL"));
     }
+} catch (...) {
+    failedByException(__func__);
 }
 
-void ZEL_CAM_setLogFilePath(const char* path) {
+void ZEL_CAM_setLogFilePath(const char* path) try {
     if (path == nullptr) {
         return;
     }
@@ -62,17 +69,24 @@ void ZEL_CAM_setLogFilePath(const char* path) {
         }
         log->setFilePath(std::string(path, length));
     }
+} catch (...) {
+    failedByException(__func__);
 }
 
-void ZEL_CAM_setLogState(int32_t enable, int32_t fileEnable) {
+void ZEL_CAM_setLogState(int32_t enable, int32_t fileEnable) try {
     if (logger* log = openLibraryLog()) {
         log->start(enable == 1, fileEnable == 1);
     }
+} catch (...) {
+    failedByException(__func__);
 }
 
-uint32_t ZEL_CAM_getLogTotalErrorCnt(void) {
+uint32_t ZEL_CAM_getLogTotalErrorCnt(void) try {
     logger* log = openLibraryLog();
     return log != nullptr ? log->errorCount() : 0;
+} catch (...) {
+    failedByException(__func__);
+    return 0;
 }
 
 }  // extern "C"

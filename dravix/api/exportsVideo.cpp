@@ -31,17 +31,19 @@ using namespace dravix;
 
 extern "C" {
 
-int32_t ZEL_CAM_SetVideoScale(int32_t index, int32_t width, int32_t height, float scale) {
-    camera* cam = guardedCamera(__func__, index);
+int32_t ZEL_CAM_SetVideoScale(int32_t index, int32_t width, int32_t height, float scale) try {
+    const std::shared_ptr<camera> cam = guardedCamera(__func__, index);
     if (cam == nullptr || !isValidDrawingArea(__func__, width, height, scale)) {
         return kResultFailure;
     }
     return cam->video().setVideoScale(width, height, scale);
+} catch (...) {
+    return failedByException(__func__);
 }
 
 int32_t ZEL_CAM_GetFrameCounters(int32_t index, uint32_t* shownFrames, uint32_t* missedFrames,
-                                 uint32_t* frameLength) {
-    camera* cam = guardedCamera(__func__, index);
+                                 uint32_t* frameLength) try {
+    const std::shared_ptr<camera> cam = guardedCamera(__func__, index);
     if (cam == nullptr || isNullArgument(__func__, shownFrames) ||
         isNullArgument(__func__, missedFrames) || isNullArgument(__func__, frameLength)) {
         return kResultFailure;
@@ -51,24 +53,30 @@ int32_t ZEL_CAM_GetFrameCounters(int32_t index, uint32_t* shownFrames, uint32_t*
     *missedFrames = video.missedFrames();
     *frameLength = video.frameLength();
     return kResultSuccess;
+} catch (...) {
+    return failedByException(__func__);
 }
 
-int32_t ZEL_CAM_FrameCallback(int32_t index, FrameCallback callback, void* user) {
-    camera* cam = guardedSlot(__func__, index);
+int32_t ZEL_CAM_FrameCallback(int32_t index, FrameCallback callback, void* user) try {
+    const std::shared_ptr<camera> cam = guardedSlot(__func__, index);
     if (cam == nullptr) {
         return kResultFailure;
     }
     cam->video().setFrameCallback(callback, user);
     return kResultSuccess;
+} catch (...) {
+    return failedByException(__func__);
 }
 
-int32_t ZEL_CAM_setColorMode(int32_t index, int32_t mode) {
-    camera* cam = guardedSlot(__func__, index);
+int32_t ZEL_CAM_setColorMode(int32_t index, int32_t mode) try {
+    const std::shared_ptr<camera> cam = guardedSlot(__func__, index);
     if (cam == nullptr) {
         return kResultFailure;
     }
     cam->video().setColorMode(mode);
     return kResultSuccess;
+} catch (...) {
+    return failedByException(__func__);
 }
 
 }  // extern "C"

@@ -5,10 +5,12 @@
 #include <string>
 
 #include "api/camera.h"
+#include "api/heldCamera.h"
 #include "api/videoDeviceList.h"
 #include "log/logger.h"
 #include "platform/config.h"
 #include "platform/hid.h"
+#include "platform/libraryThread.h"
 #include "platform/video.h"
 
 namespace dravix {
@@ -39,33 +41,64 @@ libraryState::~libraryState() {
     destroyAll();
 }
 
-camera* libraryState::cameraAt(int32_t index) const {
-    return isValidIndex(index) ? cameraTable_[static_cast<std::size_t>(index)].load() : nullptr;
-}
-
-camera* libraryState::installCamera(int32_t index, std::unique_ptr<camera> cam) {
-    // The old camera ends before the new one takes its place.
-    if (!isValidIndex(index) || !destroyCamera(index)) {
+std::shared_ptr<camera> libraryState::cameraAt(int32_t index) const {
+    if (!isValidIndex(index)) {
         return nullptr;
     }
-    camera* installed = cam.release();
-    cameraTable_[static_cast<std::size_t>(index)] = installed;
+    std::lock_guard<std::mutex> table(tableMutex_);
+    const auto& slot = cameraTable_[static_cast<std::size_t>(index)];
+    return slot != nullptr ? slot->hold() : nullptr;
+}
+
+// The new camera takes the slot at once; the one it replaces is destroyed afterwards, outside
+// the lock, since that waits for the calls that hold it.
+camera* libraryState::installCamera(int32_t index, std::unique_ptr<camera> cam,
+                                    std::shared_ptr<videoDeviceList> devices) {
+    if (!isValidIndex(index)) {
+        return nullptr;
+    }
+    std::unique_ptr<heldCamera> replaced;
+    camera* installed = cam.get();
+    {
+        std::lock_guard<std::mutex> table(tableMutex_);
+        if (!takeCamera(index, replaced)) {
+            return nullptr;
+        }
+        if (devices_ == nullptr) {
+            devices_ = devices;  // a list that was let go of while this camera was made
+        }
+        cameraTable_[static_cast<std::size_t>(index)] =
+            std::make_unique<heldCamera>(std::move(cam), std::move(devices));
+    }
+    if (replaced != nullptr) {
+        replaced->destroy();
+    }
     return installed;
 }
 
-// The slot is emptied before the camera goes. Its destruction joins the camera's threads, so a
-// callback on one of them that still found the camera in the slot is finished first. On one of
-// those threads the camera stays: nothing could join the thread that destroys it.
 bool libraryState::destroyCamera(int32_t index) {
     if (!isValidIndex(index)) {
         return true;
     }
+    std::unique_ptr<heldCamera> taken;
+    {
+        std::lock_guard<std::mutex> table(tableMutex_);
+        if (!takeCamera(index, taken)) {
+            return false;
+        }
+    }
+    if (taken != nullptr) {
+        taken->destroy();
+    }
+    return true;
+}
+
+bool libraryState::takeCamera(int32_t index, std::unique_ptr<heldCamera>& taken) {
     auto& slot = cameraTable_[static_cast<std::size_t>(index)];
-    const camera* cam = slot.load();
-    if (cam != nullptr && cam->isOwnThread()) {
+    if (slot != nullptr && libraryThread::isCurrent()) {
         return false;
     }
-    delete slot.exchange(nullptr);
+    taken = std::move(slot);
     return true;
 }
 
@@ -77,21 +110,33 @@ void libraryState::destroyAll() {
 }
 
 bool libraryState::allSlotsEmpty() const {
-    return std::all_of(cameraTable_.begin(), cameraTable_.end(),
-                       [](const std::atomic<camera*>& cam) { return cam.load() == nullptr; });
+    std::lock_guard<std::mutex> table(tableMutex_);
+    return allSlotsEmptyLocked();
 }
 
-videoDeviceList& libraryState::deviceList() {
+bool libraryState::allSlotsEmptyLocked() const {
+    return std::all_of(cameraTable_.begin(), cameraTable_.end(),
+                       [](const std::unique_ptr<heldCamera>& slot) { return slot == nullptr; });
+}
+
+std::shared_ptr<videoDeviceList> libraryState::deviceList() {
+    std::lock_guard<std::mutex> table(tableMutex_);
     if (devices_ == nullptr) {
-        devices_ = std::make_unique<videoDeviceList>(platform::systemVideo(), libraryLog());
+        devices_ = std::make_shared<videoDeviceList>(platform::systemVideo(), libraryLog());
     }
-    return *devices_;
+    return devices_;
 }
 
 void libraryState::releaseDeviceListIfUnused() {
-    if (allSlotsEmpty()) {
+    std::lock_guard<std::mutex> table(tableMutex_);
+    if (allSlotsEmptyLocked()) {
         devices_.reset();
     }
+}
+
+bool libraryState::hasDeviceList() const {
+    std::lock_guard<std::mutex> table(tableMutex_);
+    return devices_ != nullptr;
 }
 
 void libraryState::openLogIfAbsent() {

@@ -4,15 +4,23 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 
 namespace dravix {
 
 class camera;
+class heldCamera;
 class videoDeviceList;
 
 // The library-wide state of one process: the table of cameras, the shared list of video devices
-// and the library log's life. The exports are called from one client thread; the table and the
-// list are changed only there.
+// and the library log's life.
+//
+// Any thread may call the exports, also from inside the library's callbacks. The table and the
+// device list change under one lock. An export holds the camera it found for the length of its
+// call (cameraAt), so a camera taken out of the table meanwhile lives on until the call ends;
+// whoever took it out waits for that and then destroys it. Only a client's thread destroys a
+// camera: on one of the library's threads (inside a callback) the calls waited for may include
+// the caller's own, and the camera's threads may be waiting for it.
 class libraryState {
   public:
     static constexpr int32_t kCameraSlots = 10;
@@ -25,24 +33,28 @@ class libraryState {
 
     static bool isValidIndex(int32_t index) { return index >= 0 && index < kCameraSlots; }
 
-    // The camera in slot `index`; null for an empty slot or an index outside the table.
-    camera* cameraAt(int32_t index) const;
-    // Puts `cam` into slot `index`; a camera the slot held is destroyed first (its stream
-    // stopped, its threads ended). Returns the camera now in the slot, or null when the slot's
-    // camera can't be destroyed.
-    camera* installCamera(int32_t index, std::unique_ptr<camera> cam);
+    // The camera in slot `index`, held for the caller; null for an empty slot or an index outside
+    // the table.
+    std::shared_ptr<camera> cameraAt(int32_t index) const;
+    // Puts `cam` into slot `index`; a camera the slot held is destroyed (once its calls ended).
+    // `devices`, if given, is kept until the camera is destroyed. Returns the camera now in the
+    // slot, or null when the slot's camera can't be destroyed from this thread (a library
+    // thread) and nothing changed.
+    camera* installCamera(int32_t index, std::unique_ptr<camera> cam,
+                          std::shared_ptr<videoDeviceList> devices = nullptr);
     // Destroys the camera of slot `index`, if any, and empties the slot. False (and nothing
-    // changes) when called on one of that camera's own threads, from inside its callbacks.
+    // changes) on a library thread, from inside a callback.
     bool destroyCamera(int32_t index);
     // Destroys every camera and the device list.
     void destroyAll();
     bool allSlotsEmpty() const;
 
-    // The shared device list, created on first use with the system's video devices.
-    videoDeviceList& deviceList();
-    // Destroys the device list once no camera is left.
+    // The shared device list, created on first use with the system's video devices. A caller
+    // that holds it keeps it alive after the table let go of it.
+    std::shared_ptr<videoDeviceList> deviceList();
+    // Lets go of the device list once no camera is left.
     void releaseDeviceListIfUnused();
-    bool hasDeviceList() const { return devices_ != nullptr; }
+    bool hasDeviceList() const;
 
     // Opens the library log at the user's default location with the configured switches,
     // unless it is open already.
@@ -53,10 +65,14 @@ class libraryState {
   private:
     libraryState();
 
-    std::unique_ptr<videoDeviceList> devices_;
-    // Owning. The client thread changes the slots; callbacks on the cameras' own threads may
-    // read them (a status callback that closes its camera), hence atomic.
-    std::array<std::atomic<camera*>, kCameraSlots> cameraTable_{};
+    bool allSlotsEmptyLocked() const;
+    // Empties slot `index`; the camera it held, or null. False on a library thread while the
+    // slot holds a camera.
+    bool takeCamera(int32_t index, std::unique_ptr<heldCamera>& taken);
+
+    mutable std::mutex tableMutex_;
+    std::shared_ptr<videoDeviceList> devices_;
+    std::array<std::unique_ptr<heldCamera>, kCameraSlots> cameraTable_;
 };
 
 }  // namespace dravix

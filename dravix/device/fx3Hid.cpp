@@ -1,4 +1,5 @@
 #include "device/fx3Hid.h"
+#include "platform/libraryThread.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -101,7 +102,8 @@ bool fx3Hid::open(uint16_t vendorId, uint16_t productId, const std::string& devi
     closed_ = false;
     deviceGone_ = false;
     running_ = true;
-    readThread_ = std::thread(&fx3Hid::readThread, this);
+    readThread_ =
+        std::thread([this] { libraryThread::run("fx3Hid::readThread", [this] { readThread(); }); });
     return true;
 }
 

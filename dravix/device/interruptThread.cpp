@@ -5,7 +5,7 @@
 namespace dravix {
 
 interruptThread::interruptThread()
-    : thread_([this] { run(); }, [this] { interruptEvent_.set(); }) {}
+    : thread_([this] { run(); }, [this] { interruptEvent_.set(); }, "interruptThread") {}
 
 interruptThread::~interruptThread() {
     stop();

@@ -1,4 +1,5 @@
 #include "log/logger.h"
+#include "platform/libraryThread.h"
 
 #include <cstdio>
 #include <cstring>
@@ -126,7 +127,8 @@ void logger::start(bool enable, bool fileEnable) {
     if (enable) {
         std::lock_guard<std::mutex> threads(threadsMutex_);
         if (state_ == state::open && !fileThread_.joinable()) {
-            fileThread_ = std::thread(&logger::fileThreadMain, this);
+            fileThread_ = std::thread(
+                [this] { libraryThread::run("logger::fileThread", [this] { fileThreadMain(); }); });
         }
     }
     if (fileEnable) {
@@ -174,7 +176,8 @@ void logger::setCallback(LogCallback callback, void* user, uint8_t mask) {
     // The stop request stays set, so the new thread delivers what waits and then ends.
     joinCallbackThread();
     callbackRunning_ = true;
-    callbackThread_ = std::thread(&logger::callbackThreadMain, this);
+    callbackThread_ = std::thread(
+        [this] { libraryThread::run("logger::callbackThread", [this] { callbackThreadMain(); }); });
 }
 
 void logger::stopCallback() {

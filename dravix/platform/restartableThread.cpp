@@ -1,9 +1,12 @@
 #include "platform/restartableThread.h"
 
+#include "platform/libraryThread.h"
+
 namespace dravix {
 
-restartableThread::restartableThread(std::function<void()> body, std::function<void()> wake)
-    : body_(std::move(body)), wake_(std::move(wake)) {}
+restartableThread::restartableThread(std::function<void()> body, std::function<void()> wake,
+                                     const char* name)
+    : body_(std::move(body)), wake_(std::move(wake)), name_(name) {}
 
 restartableThread::~restartableThread() {
     stop();
@@ -27,7 +30,12 @@ void restartableThread::start() {
         askedStop_ = false;
         exited_ = false;
     }
-    thread_ = std::thread(&restartableThread::run, this);
+    try {
+        thread_ = std::thread(&restartableThread::run, this);
+    } catch (...) {
+        markExited();  // no thread runs: the next start tries again
+        throw;
+    }
 }
 
 // While the thread is still in its body, a start keeps it: it cancels a stop asked for by a
@@ -44,7 +52,7 @@ bool restartableThread::keepIfInBody() {
 }
 
 void restartableThread::stop() {
-    if (isCurrentThread()) {
+    if (isCurrentThread() || libraryThread::isCurrent()) {
         requestStop();
         return;
     }
@@ -85,8 +93,14 @@ bool restartableThread::isRunning() const {
 
 void restartableThread::run() {
     threadId_ = std::this_thread::get_id();
-    body_();
+    libraryThread::run(name_, body_);
+    markExited();                   // also after an exception, so that a start runs the body again
     threadId_ = std::thread::id();  // ids are reused by later threads
+}
+
+void restartableThread::markExited() {
+    std::lock_guard<std::mutex> state(stateMutex_);
+    exited_ = true;
 }
 
 }  // namespace dravix

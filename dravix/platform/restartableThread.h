@@ -13,11 +13,15 @@ namespace dravix {
 // callback's own thread: it only asks. A stop by a thread that joins can't be cancelled; a stop
 // asked for by a callback is cancelled by a start while the thread still runs.
 //
-// The body loops while keepRunning() returns true and returns as soon as it returns false.
+// The body loops while keepRunning() returns true and returns as soon as it returns false. It
+// runs as a library thread (libraryThread): a stop from any library thread only asks, and an
+// exception ends the thread with an ERROR naming it.
 class restartableThread {
   public:
     // `wake` interrupts whatever the body waits for, so that it checks keepRunning() soon.
-    restartableThread(std::function<void()> body, std::function<void()> wake);
+    // `name` names the thread in the log.
+    restartableThread(std::function<void()> body, std::function<void()> wake,
+                      const char* name = "restartableThread");
     ~restartableThread();
     restartableThread(const restartableThread&) = delete;
     restartableThread& operator=(const restartableThread&) = delete;
@@ -25,7 +29,8 @@ class restartableThread {
     // Starts the thread; when it still runs, cancels a stop asked for by requestStop(). Joins
     // only a thread that has left its body.
     void start();
-    // Ends the thread and waits for it. Not on the thread itself (it then only asks).
+    // Ends the thread and waits for it. On a library thread (this one or another) it only asks:
+    // the thread asked may be waiting for the callback that asks.
     void stop();
     // Asks the thread to end without waiting; for callbacks on the owner's threads.
     void requestStop();
@@ -38,9 +43,11 @@ class restartableThread {
   private:
     void run();
     bool keepIfInBody();
+    void markExited();
 
     const std::function<void()> body_;
     const std::function<void()> wake_;
+    const char* const name_;
 
     mutable std::mutex stateMutex_;
     bool joiningStop_ = false;  // by stop(): final

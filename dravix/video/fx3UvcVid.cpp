@@ -5,6 +5,7 @@
 #include <cstring>
 #include <utility>
 
+#include "platform/libraryThread.h"
 #include "video/colorConverter.h"
 #include "video/frameCopier.h"
 
@@ -118,10 +119,12 @@ int fx3UvcVid::startCapture() {
 // callback that stops the stream while another thread stops it does not deadlock.
 int fx3UvcVid::stopVideo() {
     std::unique_lock<std::mutex> stream(streamMutex_);
-    if (isDeliveryThread()) {
-        // From inside a frame callback: the delivery thread ends when the call returns. The
+    if (isDeliveryThread() || libraryThread::isCurrent()) {
+        // From inside a frame callback: the delivery thread ends when the call returns. From
+        // any other library thread (another camera's callbacks, the device watcher) it is not
+        // waited for either: it may be running a callback that waits for this thread. The
         // frame buffers stay, because the callback still reads one; whoever joins the thread
-        // next releases them.
+        // next (a client's start or stop, the destructor) releases them.
         return running_ ? endCapture() : 0;
     }
     streamIdle_.wait(stream, [this] { return !stopping_; });
@@ -224,7 +227,10 @@ void fx3UvcVid::onFrame(const uint8_t* data, std::size_t length) {
 // Every start and stop joined the previous stream's delivery thread, so none is left here.
 void fx3UvcVid::startDeliveryThread() {
     deliveryRun_ = true;
-    deliveryThread_ = std::thread(&fx3UvcVid::deliveryThread, this);
+    deliveryThread_ = std::thread([this] {
+        libraryThread::run("fx3UvcVid::deliveryThread", [this] { deliveryThread(); });
+        deliveryThreadId_ = std::thread::id();  // thread ids are reused by later threads
+    });
 }
 
 // ---- Delivery thread -------------------------------------------------------------------------

@@ -1115,7 +1115,7 @@ class dspWbPushTest : public dspExportsTest {
         ZEL_CAM_doWbPush(0);
     }
     void waitTaken() {
-        auto* cam = dravix::libraryState::instance().cameraAt(0);
+        const auto cam = dravix::libraryState::instance().cameraAt(0);
         const uint64_t taken = cam->interruptReportsTaken();
         for (int i = 0; i < 10000 && cam->interruptReportsTaken() == taken; ++i) {
             std::this_thread::yield();

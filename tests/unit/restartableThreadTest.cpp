@@ -9,13 +9,23 @@
 #include <functional>
 #include <future>
 #include <mutex>
+#include <stdexcept>
 
+#include "platform/libraryThread.h"
 #include "platform/manualResetEvent.h"
 
 namespace dravix {
 namespace {
 
 using namespace std::chrono_literals;
+
+// Waits up to ten seconds for `thread` to leave its body.
+bool eventuallyStopped(const restartableThread& thread) {
+    for (int i = 0; i < 10000 && thread.isRunning(); ++i) {
+        std::this_thread::sleep_for(1ms);
+    }
+    return !thread.isRunning();
+}
 
 // A body that counts its passes and, once, runs an action given by the test on its own thread
 // (as a callback would).
@@ -158,6 +168,38 @@ TEST(restartableThread, concurrentStartsAfterTheBodyLeftMakeOneThread) {
     }
     ASSERT_TRUE(w.waitForPasses(1));  // the last body has begun
     EXPECT_EQ(w.bodies(), 201);
+}
+
+// A stop asked for on another library thread (a callback of another camera) only asks: the
+// thread asked may be waiting for that very callback.
+TEST(restartableThread, aStopFromAnotherLibraryThreadDoesNotWaitForTheThread) {
+    worker w;
+    w.thread_.start();
+    manualResetEvent stopAsked;
+    w.onNextPass([&](restartableThread&) { EXPECT_TRUE(stopAsked.waitFor(10s)); });
+    std::thread callback([&] {
+        libraryThread::run("test callback", [&] {
+            w.thread_.stop();
+            stopAsked.set();
+        });
+    });
+    callback.join();
+    ASSERT_TRUE(w.waitForAction());
+    EXPECT_FALSE(w.thread_.isRunning());
+    w.thread_.stop();  // the owner joins it
+    EXPECT_EQ(w.bodies(), 1);
+}
+
+// An exception that leaves the body ends the thread instead of the process; a start runs the
+// body again.
+TEST(restartableThread, aBodyThatThrowsEndsItsThreadAndAStartRunsItAgain) {
+    worker w;
+    w.thread_.start();
+    w.onNextPass([](restartableThread&) { throw std::runtime_error("thrown by the body"); });
+    ASSERT_TRUE(eventuallyStopped(w.thread_));
+    w.thread_.start();
+    ASSERT_TRUE(w.waitForPasses(1));
+    EXPECT_EQ(w.bodies(), 2);
 }
 
 }  // namespace
