@@ -529,9 +529,14 @@ uint8_t dspParameterAccess::setDpcTable(const DpcEntry* table) {
 
 // ---- Pass-through blocks and commands ---------------------------------------------------------
 
+// Cleared on every failure, also one that sent nothing (no channel).
 uint8_t dspParameterAccess::getBytes(DspFunction function, uint8_t* out) {
     const dspFunctionSizes* sizes = findDspFunction(dspCode(function));
-    return dsp_.getDspFunction(dspCode(function), out, sizes->readBytes);
+    const uint8_t status = dsp_.getDspFunction(dspCode(function), out, sizes->readBytes);
+    if (status != 0) {
+        std::fill_n(out, sizes->readBytes, 0);
+    }
+    return status;
 }
 
 uint8_t dspParameterAccess::setBytes(DspFunction function, const uint8_t* in) {

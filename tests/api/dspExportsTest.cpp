@@ -7,11 +7,11 @@
 #include <array>
 #include <atomic>
 #include <condition_variable>
+#include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <mutex>
 #include <stdexcept>
-#include <cstdint>
-#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -1348,6 +1348,26 @@ TEST_F(dspExportsTest, everyPairRoundTripsThroughTheCamera) {
         ASSERT_EQ(row.call(0, -1, after), 0) << row.name;
         EXPECT_EQ(after, before) << row.name;
     }
+}
+
+}  // namespace
+
+namespace {
+
+// A closed camera has no command channel: getters report their failure values, setters fail.
+TEST_F(dspExportsTest, withoutTheCommandChannelEveryCallFails) {
+    ASSERT_EQ(ZEL_CAM_Close(0), 0);
+    for (const getterRow& row : getters()) {
+        values out;
+        EXPECT_EQ(row.call(0, -1, out), 1) << row.name;
+        EXPECT_EQ(out, row.failure) << row.name;
+    }
+    for (const setterRow& row : setters()) {
+        EXPECT_EQ(row.call(0, -1), 1) << row.name;
+    }
+    EXPECT_EQ(ZEL_CAM_SaveDspToEEp(0), 1);
+    EXPECT_GE(countLines("ERROR cameraDsp::getDspFunction: HID not initialized"), 1u);
+    EXPECT_GE(countLines("ERROR cameraDsp::setDspFunction: HID not initialized"), 1u);
 }
 
 }  // namespace
