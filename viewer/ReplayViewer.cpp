@@ -244,8 +244,9 @@ void ReplayViewer::createZoomControls() {
 void ReplayViewer::createTimers() {
     replayTimer_ = new QTimer(this);
     replayTimer_->setObjectName(QStringLiteral("replayTimer"));
-    // A coarse timer may run several per cent off, and playback would drift from the file's rate.
+    // A coarse timer may run several per cent off; the playback clock corrects what is left.
     replayTimer_->setTimerType(Qt::PreciseTimer);
+    replayTimer_->setSingleShot(true);
     connect(replayTimer_, &QTimer::timeout, this, &ReplayViewer::on_timer_replay);
     statusClearTimer_ = new QTimer(this);
     statusClearTimer_->setObjectName(QStringLiteral("statusClearTimer"));
@@ -313,7 +314,7 @@ void ReplayViewer::openFile(const QString& path) {
         return;
     }
     if (isVideo) {
-        replayTimer_->start(tickMs());
+        startPlaybackClock();
     }
 }
 
@@ -374,8 +375,22 @@ void ReplayViewer::endOfVideo() {
     rewindAction_->setEnabled(true);
 }
 
-int ReplayViewer::tickMs() const {
-    return slowMotionAction_->isChecked() ? kSlowMotionTickMs : kNormalTickMs;
+double ReplayViewer::framePeriodMs() const {
+    return slowMotionAction_->isChecked() ? kSlowMotionPeriodMs : kNormalPeriodMs;
+}
+
+// Counting from the start of the clock keeps the rate of a whole playback at the file's, even
+// when single ticks come late: a late frame shortens the wait for the next one.
+void ReplayViewer::startPlaybackClock() {
+    playbackClock_.start();
+    framesOnClock_ = 1;
+    scheduleNextFrame();
+}
+
+void ReplayViewer::scheduleNextFrame() {
+    const double dueMs = framesOnClock_ * framePeriodMs();
+    const double waitMs = dueMs - static_cast<double>(playbackClock_.nsecsElapsed()) / 1e6;
+    replayTimer_->start(waitMs > 0 ? static_cast<int>(waitMs) : 0);
 }
 
 void ReplayViewer::on_timer_replay() {
@@ -394,6 +409,8 @@ void ReplayViewer::on_timer_replay() {
     }
     ++shownFrameCount_;
     showImage(frame_);
+    ++framesOnClock_;
+    scheduleNextFrame();
 }
 
 void ReplayViewer::showImage(const cv::Mat& image) {
@@ -661,7 +678,7 @@ void ReplayViewer::clockTriggered() {
         slowMotionAction_->isChecked() ? QStringLiteral(":/icons/volo_slow_motion_icon_red_300.png")
                                        : QStringLiteral(":/icons/volo_slow_motion_icon_300.png")));
     if (replayTimer_->isActive()) {
-        replayTimer_->start(tickMs());
+        startPlaybackClock();
     }
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QPixmap>
 #include <QSize>
@@ -40,8 +41,9 @@ class ReplayViewer : public QMainWindow {
         bool sideToolbars = true;
     };
 
-    static constexpr int kNormalTickMs = 33;
-    static constexpr int kSlowMotionTickMs = 100;
+    // Frame periods: our recordings' 30 frames per second, and slow motion at 10.
+    static constexpr double kNormalPeriodMs = 1000.0 / 30;
+    static constexpr double kSlowMotionPeriodMs = 100.0;
     static constexpr int kZoomLevels = 7;
     static constexpr std::array<double, kZoomLevels> kZoomFactors{0.125, 0.25, 0.5, 1.0,
                                                                   2.0,   3.0,  4.0};
@@ -71,6 +73,8 @@ class ReplayViewer : public QMainWindow {
     // Video frames shown since construction.
     int shownFrameCount() const { return shownFrameCount_; }
     bool isVideoOpen() const;
+    // Time between two frames of the video at the chosen speed.
+    double framePeriodMs() const;
     zoomedPicture* picture() const { return picture_; }
     QScrollArea* scrollArea() const { return scrollArea_; }
 
@@ -128,7 +132,10 @@ class ReplayViewer : public QMainWindow {
     void showCannotOpen(const QString& path);
     void stopPlayback();
     void endOfVideo();
-    int tickMs() const;
+    // The clock starts with a frame on display; the n-th frame after it is due n periods later,
+    // and the timer waits for the next one.
+    void startPlaybackClock();
+    void scheduleNextFrame();
     void showImage(const cv::Mat& image);
     void takeSnapshot(const cv::Mat& image);
     void clearPicture();
@@ -149,6 +156,9 @@ class ReplayViewer : public QMainWindow {
     QString snapshotDirectory_;
     QString snapshotPrefix_ = QStringLiteral("img_");
     std::unique_ptr<cv::VideoCapture> video_;
+    QElapsedTimer playbackClock_;
+    // Frames shown since the playback clock started, the one at its start included.
+    int framesOnClock_ = 0;
     cv::Mat frame_;
     int shownWidth_ = 0;
     int shownHeight_ = 0;
