@@ -39,6 +39,8 @@ constexpr int kStatusAfterErrorMs = 5000;
 // Below this width the picture is scaled smoothly; larger ones are scaled fast.
 constexpr int kSmoothScalingBelowWidth = 420;
 constexpr int kFullSizeIndex = 3;
+// How far playback may fall behind its clock and still catch up, in frame periods.
+constexpr double kLargestCatchUpPeriods = 10.0;
 constexpr int kLargestZoomIndex = ReplayViewer::kZoomLevels - 1;
 
 // The zoom that shows a picture of `width` columns whole on a usual screen.
@@ -380,7 +382,9 @@ double ReplayViewer::framePeriodMs() const {
 }
 
 // Counting from the start of the clock keeps the rate of a whole playback at the file's, even
-// when single ticks come late: a late frame shortens the wait for the next one.
+// when single ticks come late: a late frame shortens the wait for the next one. After a longer
+// stall (a modal box, a camera restart) the clock starts again from the frame on display instead
+// of rushing through the frames it missed.
 void ReplayViewer::startPlaybackClock() {
     playbackClock_.start();
     framesOnClock_ = 1;
@@ -390,6 +394,10 @@ void ReplayViewer::startPlaybackClock() {
 void ReplayViewer::scheduleNextFrame() {
     const double dueMs = framesOnClock_ * framePeriodMs();
     const double waitMs = dueMs - static_cast<double>(playbackClock_.nsecsElapsed()) / 1e6;
+    if (waitMs < -kLargestCatchUpPeriods * framePeriodMs()) {
+        startPlaybackClock();
+        return;
+    }
     replayTimer_->start(waitMs > 0 ? static_cast<int>(waitMs) : 0);
 }
 
