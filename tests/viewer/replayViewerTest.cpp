@@ -647,9 +647,11 @@ void replayViewerTest::everyClosePathReleasesTheFile_data() {
     QTest::newRow("Exit, Ctrl+Q") << "Exit";
     QTest::newRow("window manager") << "window";
     QTest::newRow("main window closed") << "main";
+    QTest::newRow("hidden") << "hide";
 }
 
-// Closing stops playback and closes the file; the main window comes back, unless it is closing.
+// Closing or hiding stops playback and closes the file; after a close the main window comes back,
+// unless it is closing itself.
 void replayViewerTest::everyClosePathReleasesTheFile() {
     QFETCH(QString, path);
     makeRecording(file("a.avi"), 200, 200, 60);
@@ -667,15 +669,17 @@ void replayViewerTest::everyClosePathReleasesTheFile() {
         QTest::keyClick(replay, Qt::Key_Q, Qt::ControlModifier);
     } else if (path == "window") {
         replay->close();
+    } else if (path == "hide") {
+        replay->hide();
     } else {
         main_->close();
     }
     QVERIFY(!replay->isVisible());
     QVERIFY(!replay->isVideoOpen());
     QVERIFY(!replayTimer(*replay)->isActive());
-    const bool mainClosed = path == "main";
-    QCOMPARE(timer(*main_, "displayTimer")->isActive(), !mainClosed);
-    QCOMPARE(main_->isEnabled(), !mainClosed);
+    const bool mainBack = path != "main" && path != "hide";
+    QCOMPARE(timer(*main_, "displayTimer")->isActive(), mainBack);
+    QCOMPARE(main_->isEnabled(), mainBack);
     QVERIFY(QFile::remove(file("a.avi")));
 }
 
