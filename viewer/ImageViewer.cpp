@@ -24,6 +24,7 @@
 #include <opencv2/imgcodecs.hpp>
 
 #include "AspectRatioPixmapLabel.h"
+#include "ReplayViewer.h"
 #include "captureNames.h"
 #include "frameConverter.h"
 #include "viewerPaths.h"
@@ -75,11 +76,24 @@ ImageViewer::ImageViewer(const std::string& libraryFile, QWidget* parent)
     menuBar()->hide();
     statusBar()->show();
     createTimers();
+    createReplayViewer();
     updateActionStates();
     startCamera();
 }
 
 ImageViewer::~ImageViewer() = default;
+
+void ImageViewer::createReplayViewer() {
+    replay_ = std::make_unique<ReplayViewer>();
+    replay_->setConfiguration(ReplayViewer::config{});
+    replay_->setWindowTitle(QStringLiteral("File Viewer"));
+    replay_->setWindowIcon(QIcon(kWindowIcon));
+    connect(replay_.get(), &ReplayViewer::closeWin, this, &ImageViewer::on_closeReplayWin);
+}
+
+bool ImageViewer::isReplayShown() const {
+    return replay_->isVisible();
+}
 
 void ImageViewer::readDesktopGeometry() {
     QScreen* screen = this->screen() != nullptr ? this->screen() : QGuiApplication::primaryScreen();
@@ -240,7 +254,9 @@ void ImageViewer::onTimer_formatDetect() {
     frameWidth_ = receiver_.getWidth();
     frameHeight_ = receiver_.getHeight();
     setUpFormat();
-    showMaximized();
+    if (!isReplayShown()) {
+        showMaximized();
+    }
 }
 
 void ImageViewer::setUpFormat() {
@@ -250,12 +266,20 @@ void ImageViewer::setUpFormat() {
     cameraRunning_ = true;
     statusBar()->showMessage(QString());
     sizeLogosToolBar();
-    show();
-    raise();
+    // A camera that starts during replay stays behind the replay window; closing replay brings the
+    // main window back and starts the display.
+    const bool replayShown = isReplayShown();
+    if (!replayShown) {
+        show();
+        raise();
+    }
     receiver_.allocFrameBuffers();
+    replay_->setCameraFormat(frameWidth_, frameHeight_);
     updateActionStates();
     lastShownIndex_ = receiver_.getFrameIndex();
-    displayTimer_->start(kDisplayMs);
+    if (!replayShown) {
+        displayTimer_->start(kDisplayMs);
+    }
     receiver_.resetFrameCount();
     watchdogTimer_->start(kWatchdogMs);
 }
@@ -368,6 +392,7 @@ void ImageViewer::closeEvent(QCloseEvent* event) {
         formatTimer_->stop();
         watchdogTimer_->stop();
         displayTimer_->stop();
+        replay_->close();
         receiver_.closeCam();
     }
     event->accept();
@@ -377,11 +402,21 @@ QMenu* ImageViewer::createPopupMenu() {
     return nullptr;
 }
 
+// Replay also closes while this window shuts down: nothing is to be shown or restarted then.
 void ImageViewer::on_closeReplayWin() {
+    replay_->hide();
+    if (closed_) {
+        return;
+    }
     updateActionStates();
     setEnabled(true);
     show();
     raise();
+    resumeLiveDisplay();
+}
+
+void ImageViewer::resumeLiveDisplay() {
+    lastShownIndex_ = receiver_.getFrameIndex();
     displayTimer_->start(kDisplayMs);
 }
 
@@ -412,8 +447,43 @@ void ImageViewer::zoom_x0_25() {}
 void ImageViewer::zoom_x0_125() {}
 void ImageViewer::zoomChange(int) {}
 
-// Replay comes with its own window; until then Play does nothing.
-void ImageViewer::replayFileTriggered() {}
+// The live display pauses while the user picks a file and while replay is shown. Only an existing
+// file can be chosen: a typed name of none would leave replay with nothing to browse.
+void ImageViewer::replayFileTriggered() {
+    displayTimer_->stop();
+    if (!ensureDestination()) {
+        mediaMissingBox();
+        resumeLiveDisplay();
+        updateActionStates();
+        return;
+    }
+    QFileDialog dialog(this, tr("Replay Video & Images"), destinationDirectory_,
+                       tr("Image&Video files (*.png *.tif *.jpg *.avi)"));
+    dialog.setObjectName(QStringLiteral("replayFileDialog"));
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setViewMode(QFileDialog::Detail);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setLabelText(QFileDialog::Accept, tr("OK"));
+    const bool chosen = dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty();
+    if (chosen) {
+        showReplay(dialog.directory().absolutePath(), dialog.selectedFiles().first());
+    } else {
+        resumeLiveDisplay();
+    }
+    updateActionStates();
+}
+
+void ImageViewer::showReplay(const QString& directory, const QString& file) {
+    replay_->setDirectory(directory);
+    replay_->setSnapshotPrefix(snapshotPrefix_);
+    replay_->show();
+    replay_->raise();
+    setEnabled(false);
+    replay_->setGeometry(desktop_);
+    replay_->showMaximized();
+    replay_->openFile(file);
+}
 
 void ImageViewer::captureImageTriggered() {
     if (cameraRunning_ && !recording_) {

@@ -9,6 +9,7 @@
 #include <QString>
 
 #include <array>
+#include <memory>
 #include <string>
 
 #include <opencv2/core/mat.hpp>
@@ -19,6 +20,7 @@
 #include "videoRecorder.h"
 
 class AspectRatioPixmapLabel;
+class ReplayViewer;
 class QAction;
 class QMenu;
 class QTimer;
@@ -78,6 +80,7 @@ class ImageViewer : public QMainWindow {
     const QString& destinationDirectory() const { return destinationDirectory_; }
     // Camera frames the display tick has shown since start-up.
     int shownFrameCount() const { return shownFrameCount_; }
+    ReplayViewer* replayViewer() const { return replay_.get(); }
 
     // No menu: a right click on a toolbar or the window would otherwise offer to hide the
     // toolbars, and with both hidden nothing would be left to bring them back.
@@ -127,6 +130,11 @@ class ImageViewer : public QMainWindow {
     void startCamera();
     void setUpFormat();
     void showBlackFrame();
+    void createReplayViewer();
+    bool isReplayShown() const;
+    // Shows the replay window over the main window, which is disabled meanwhile.
+    void showReplay(const QString& directory, const QString& file);
+    void resumeLiveDisplay();
     // Writes the picture on display as the next snapshot.
     void takeSnapshot(const cv::Mat& visible);
     void recordFrame(const cv::Mat& visible);
@@ -173,4 +181,7 @@ class ImageViewer : public QMainWindow {
     QTimer* watchdogTimer_ = nullptr;
     QTimer* formatTimer_ = nullptr;
     QTimer* mediaTimer_ = nullptr;
+
+    // A window of its own, without a parent: it stays usable while this one is disabled.
+    std::unique_ptr<ReplayViewer> replay_;
 };

@@ -6,7 +6,14 @@
 
 namespace {
 
-constexpr double kFramesPerSecond = 30.0;
+constexpr int kFramesPerSecond = 30;
+constexpr long long kMicrosecondsPerSecond = 1000000;
+
+// The number of clock slots up to and including the one nearest `sinceOpen`.
+long slotsDueAt(std::chrono::microseconds sinceOpen) {
+    const long long scaled = sinceOpen.count() * kFramesPerSecond + kMicrosecondsPerSecond / 2;
+    return static_cast<long>(scaled / kMicrosecondsPerSecond) + 1;
+}
 
 }  // namespace
 
@@ -19,12 +26,14 @@ videoRecorder::~videoRecorder() {
 bool videoRecorder::open(const QString& fileName, int width, int height) {
     close();
     size_ = cv::Size(width, height);
+    framesWritten_ = 0;
     auto writer = std::make_unique<cv::VideoWriter>();
-    const bool opened =
-        writer->open(QFile::encodeName(fileName).toStdString(),
-                     cv::VideoWriter::fourcc('M', 'P', '4', '2'), kFramesPerSecond, size_, true);
+    const bool opened = writer->open(QFile::encodeName(fileName).toStdString(),
+                                     cv::VideoWriter::fourcc('M', 'P', '4', '2'),
+                                     static_cast<double>(kFramesPerSecond), size_, true);
     if (opened && writer->isOpened()) {
         writer_ = std::move(writer);
+        opened_ = std::chrono::steady_clock::now();
     }
     return writer_ != nullptr;
 }
@@ -41,17 +50,28 @@ bool videoRecorder::accepts(const cv::Mat& frame) const {
     return frame.size() == size_;
 }
 
-// The writer takes whole rows: a view into a wider picture is copied into one block first.
 void videoRecorder::write(const cv::Mat& frame) {
+    writeAt(frame, std::chrono::duration_cast<std::chrono::microseconds>(
+                       std::chrono::steady_clock::now() - opened_));
+}
+
+// The writer takes whole rows: a view into a wider picture is copied into one block first.
+void videoRecorder::writeAt(const cv::Mat& frame, std::chrono::microseconds sinceOpen) {
     if (writer_ == nullptr || !accepts(frame)) {
         return;
     }
-    if (frame.isContinuous()) {
-        writer_->write(frame);
-        return;
+    const long due = slotsDueAt(sinceOpen);
+    if (framesWritten_ >= due) {
+        return;  // this slot has its frame already
     }
-    frame.copyTo(contiguous_);
-    writer_->write(contiguous_);
+    const cv::Mat* whole = &frame;
+    if (!frame.isContinuous()) {
+        frame.copyTo(contiguous_);
+        whole = &contiguous_;
+    }
+    for (; framesWritten_ < due; ++framesWritten_) {
+        writer_->write(*whole);
+    }
 }
 
 bool videoRecorder::close() {

@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include <chrono>
 #include <memory>
 
 #include <opencv2/core/mat.hpp>
@@ -10,7 +11,10 @@ namespace cv {
 class VideoWriter;
 }
 
-// One AVI recording: codec "MP42", 30 frames per second, colour frames of one fixed size.
+// One AVI recording: codec "MP42", 30 frames per second, colour frames of one fixed size. Frames
+// are written on a 30 fps clock that starts when the file opens, whatever rate they come at: a
+// frame is repeated when the next one is late and dropped when it is early, so that a recording
+// plays back as long as it was recorded.
 class videoRecorder {
   public:
     videoRecorder();
@@ -24,9 +28,14 @@ class videoRecorder {
     const void* handle() const;
     // Whether `frame` has the size the file was opened for.
     bool accepts(const cv::Mat& frame) const;
-    // Writes one 8-bit blue-green-red frame, which may be a view into a wider picture; other
-    // sizes are skipped.
+    // Writes one 8-bit blue-green-red frame, which may be a view into a wider picture, as the
+    // picture of now; other sizes are skipped.
     void write(const cv::Mat& frame);
+    // The same for a frame that arrived `sinceOpen` after the file opened: it fills the clock's
+    // slots from the last one written up to the slot nearest that moment.
+    void writeAt(const cv::Mat& frame, std::chrono::microseconds sinceOpen);
+    // Frames in the file so far.
+    long framesWritten() const { return framesWritten_; }
     // Completes the file. False when none was open.
     bool close();
 
@@ -34,4 +43,6 @@ class videoRecorder {
     std::unique_ptr<cv::VideoWriter> writer_;
     cv::Mat contiguous_;
     cv::Size size_;
+    std::chrono::steady_clock::time_point opened_;
+    long framesWritten_ = 0;
 };

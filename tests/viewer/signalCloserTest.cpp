@@ -132,7 +132,8 @@ void signalCloserTest::aSignalCompletesTheRecordingAndShutsTheCameraDown() {
     viewer->recordSteamTriggered();
     QVERIFY(viewer->isRecording());
     const int shownBefore = viewer->shownFrameCount();
-    QVERIFY(QTest::qWaitFor([&] { return viewer->shownFrameCount() >= shownBefore + 10; }));
+    // Half a second of a 60 fps camera at least: 15 frames on the recording's 30 fps clock.
+    QVERIFY(QTest::qWaitFor([&] { return viewer->shownFrameCount() >= shownBefore + 30; }));
 
     stdoutCapture output;
     QVERIFY(raise(SIGTERM) == 0);
