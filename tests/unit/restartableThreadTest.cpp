@@ -175,10 +175,16 @@ TEST(restartableThread, concurrentStartsAfterTheBodyLeftMakeOneThread) {
 TEST(restartableThread, aStopFromAnotherLibraryThreadDoesNotWaitForTheThread) {
     worker w;
     w.thread_.start();
+    manualResetEvent actionRunning;
     manualResetEvent stopAsked;
-    w.onNextPass([&](restartableThread&) { EXPECT_TRUE(stopAsked.waitFor(10s)); });
+    w.onNextPass([&](restartableThread&) {
+        actionRunning.set();
+        EXPECT_TRUE(stopAsked.waitFor(10s));
+    });
     std::thread callback([&] {
         libraryThread::run("test callback", [&] {
+            // Asked while the thread is inside its pass, so that the pass is the one it ends.
+            ASSERT_TRUE(actionRunning.waitFor(10s));
             w.thread_.stop();
             stopAsked.set();
         });
