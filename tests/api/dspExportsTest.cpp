@@ -1106,20 +1106,25 @@ class dspWbPushTest : public dspExportsTest {
     // it, then one more through `marker` from the FPGA, which keeps its callback: once the
     // marker was called, the first report was handled.
     void completeAndSettle(uint8_t source, uint32_t mask) {
-        camera().injectInterrupt(1, emulatedDspEvents::statusData(source, mask));
-        waitTaken();
+        injectTaken(source, mask);
         const int before = marker_.calls();
         ASSERT_EQ(ZEL_CAM_doWbPushCb(0, &wbCounter::onPush, &marker_), 0);
         camera().injectInterrupt(1, emulatedDspEvents::statusData(0, 1u << 6));
         ASSERT_TRUE(marker_.waitFor(before + 1));
         ZEL_CAM_doWbPush(0);
     }
-    void waitTaken() {
+    // Sends a status interrupt and waits until the interrupt thread took it: it keeps one
+    // report at a time, so the next one may only be sent then.
+    void injectTaken(uint8_t source, uint32_t mask) {
         const auto cam = dravix::libraryState::instance().cameraAt(0);
         const uint64_t taken = cam->interruptReportsTaken();
-        for (int i = 0; i < 10000 && cam->interruptReportsTaken() == taken; ++i) {
+        camera().injectInterrupt(1, emulatedDspEvents::statusData(source, mask));
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (cam->interruptReportsTaken() == taken &&
+               std::chrono::steady_clock::now() < deadline) {
             std::this_thread::yield();
         }
+        EXPECT_NE(cam->interruptReportsTaken(), taken);
     }
     wbCounter marker_;
 };
@@ -1178,8 +1183,7 @@ TEST_F(dspWbPushTest, aFailedPushWithdrawsItsRegistration) {
 TEST_F(dspWbPushTest, theSkipBitLeavesTheHeadsCallbackRegistered) {
     wbCounter counter;
     ASSERT_EQ(ZEL_CAM_doWbPushCb(0, &wbCounter::onPush, &counter), 0);
-    camera().injectInterrupt(1, emulatedDspEvents::statusData(1, (1u << 15) | (1u << 5)));
-    waitTaken();
+    injectTaken(1, (1u << 15) | (1u << 5));
     camera().injectInterrupt(1, emulatedDspEvents::statusData(1, 1u << 5));
     ASSERT_TRUE(counter.waitFor(1));
     EXPECT_EQ(counter.calls(), 1);
