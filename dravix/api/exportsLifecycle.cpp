@@ -3,10 +3,10 @@
 #include <memory>
 #include <string>
 
-#include "api/camera.h"
 #include "api/exportGuard.h"
-#include "api/libraryState.h"
-#include "api/videoDeviceList.h"
+#include "camera/camera.h"
+#include "camera/libraryState.h"
+#include "camera/videoDeviceList.h"
 #include "dravix/dravix.h"
 #include "log/logger.h"
 #include "platform/libraryThread.h"

@@ -1,4 +1,4 @@
-#include "api/camera.h"
+#include "camera/camera.h"
 
 namespace dravix {
 

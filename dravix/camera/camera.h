@@ -6,8 +6,8 @@
 #include <mutex>
 #include <string>
 
-#include "api/deviceWatcher.h"
-#include "api/videoDeviceList.h"
+#include "camera/deviceWatcher.h"
+#include "camera/videoDeviceList.h"
 #include "device/deviceCommands.h"
 #include "device/fx3Hid.h"
 #include "device/identityRefresh.h"

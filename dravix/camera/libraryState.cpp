@@ -1,12 +1,12 @@
-#include "api/libraryState.h"
+#include "camera/libraryState.h"
 
 #include <algorithm>
 #include <atomic>
 #include <string>
 
-#include "api/camera.h"
-#include "api/heldCamera.h"
-#include "api/videoDeviceList.h"
+#include "camera/camera.h"
+#include "camera/heldCamera.h"
+#include "camera/videoDeviceList.h"
 #include "log/logger.h"
 #include "platform/config.h"
 #include "platform/hid.h"

@@ -1,4 +1,4 @@
-#include "api/videoDeviceList.h"
+#include "camera/videoDeviceList.h"
 
 #include <algorithm>
 #include <cstring>

@@ -20,9 +20,9 @@
 #include <thread>
 #include <vector>
 
-#include "api/camera.h"
-#include "api/deviceWatcher.h"
-#include "api/videoDeviceList.h"
+#include "camera/camera.h"
+#include "camera/deviceWatcher.h"
+#include "camera/videoDeviceList.h"
 #include "emu/emulatedCamera.h"
 #include "emu/emulatedCameraSet.h"
 #include "log/logger.h"
