@@ -35,10 +35,9 @@ class camera : public cameraDsp, private deviceWatcher::client {
     static constexpr uint16_t kDefaultProductId = 0x0107;
 
     // `devices` is the shared device list the watcher enumerates into; it outlives the camera.
-    camera(logger& log, videoDeviceList& devices, uint16_t vendorId = kDefaultVendorId,
-           uint16_t productId = kDefaultProductId,
-           platform::videoBackend& video = platform::systemVideo(),
-           platform::hidBackend& hid = platform::systemHid());
+    // `video` and `hid` are the backends its devices are bound and opened through.
+    camera(logger& log, videoDeviceList& devices, uint16_t vendorId, uint16_t productId,
+           platform::videoBackend& video, platform::hidBackend& hid);
     // Stops the stream and every thread of the camera, then closes its interfaces.
     ~camera() override;
 

@@ -9,9 +9,7 @@
 #include "camera/videoDeviceList.h"
 #include "log/logger.h"
 #include "platform/config.h"
-#include "platform/hid.h"
 #include "platform/libraryThread.h"
-#include "platform/video.h"
 
 namespace dravix {
 
@@ -28,11 +26,7 @@ libraryState& libraryState::instance() {
     return state;
 }
 
-// The backends the cameras use exist before the table, so that they are destroyed after it at
-// the end of the process: a camera left in the table still closes its devices then.
-libraryState::libraryState() {
-    platform::systemVideo();
-    platform::systemHid();
+libraryState::libraryState() : log_(libraryLog()) {
     createdState = this;
 }
 
@@ -122,7 +116,7 @@ bool libraryState::allSlotsEmptyLocked() const {
 std::shared_ptr<videoDeviceList> libraryState::deviceList() {
     std::lock_guard<std::mutex> table(tableMutex_);
     if (devices_ == nullptr) {
-        devices_ = std::make_shared<videoDeviceList>(platform::systemVideo(), libraryLog());
+        devices_ = std::make_shared<videoDeviceList>(backends_.video(), log_);
     }
     return devices_;
 }
@@ -140,17 +134,16 @@ bool libraryState::hasDeviceList() const {
 }
 
 void libraryState::openLogIfAbsent() {
-    logger& log = libraryLog();
-    if (log.isOpen()) {
+    if (log_.isOpen()) {
         return;
     }
     const std::string path = platform::userProfileDirectory() + "/dravix.log";
-    log.open(path, platform::readConfigValue("LOG_DISABLE") == 0,
-             platform::readConfigValue("FILELOG_ENABLE") == 1);
+    log_.open(path, platform::readConfigValue("LOG_DISABLE") == 0,
+              platform::readConfigValue("FILELOG_ENABLE") == 1);
 }
 
 void libraryState::closeLog() {
-    libraryLog().close();
+    log_.close();
 }
 
 }  // namespace dravix

@@ -6,14 +6,18 @@
 #include <memory>
 #include <mutex>
 
+#include "camera/backendRegistry.h"
+
 namespace dravix {
 
 class camera;
 class heldCamera;
+class logger;
 class videoDeviceList;
 
-// The library-wide state of one process: the table of cameras, the shared list of video devices
-// and the library log's life.
+// The library's root object, one per process: the library log, the backends, the shared list of
+// video devices and the table of cameras, declared in that order so that they are destroyed in
+// the reverse one (a camera left in the table still closes its devices and reports to the log).
 //
 // Any thread may call the exports, also from inside the library's callbacks. The table and the
 // device list change under one lock. An export holds the camera it found for the length of its
@@ -62,6 +66,9 @@ class libraryState {
     // Ends the library log ("Session stopped" is its last line); no effect when closed.
     void closeLog();
 
+    logger& log() { return log_; }
+    backendRegistry& backends() { return backends_; }
+
   private:
     libraryState();
 
@@ -70,6 +77,10 @@ class libraryState {
     // slot holds a camera.
     bool takeCamera(int32_t index, std::unique_ptr<heldCamera>& taken);
 
+    // The log is built in static storage and never destroyed (libraryLog()), so that threads
+    // and objects may report until the very end of the process.
+    logger& log_;
+    backendRegistry backends_;
     mutable std::mutex tableMutex_;
     std::shared_ptr<videoDeviceList> devices_;
     std::array<std::unique_ptr<heldCamera>, kCameraSlots> cameraTable_;

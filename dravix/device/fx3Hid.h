@@ -49,7 +49,7 @@ class fx3Hid {
     static constexpr uint8_t kWrite = 0;
     static constexpr uint8_t kRead = 1;
 
-    explicit fx3Hid(logger& log = libraryLog(), platform::hidBackend& hid = platform::systemHid());
+    fx3Hid(logger& log, platform::hidBackend& hid);
     ~fx3Hid();
     fx3Hid(const fx3Hid&) = delete;
     fx3Hid& operator=(const fx3Hid&) = delete;

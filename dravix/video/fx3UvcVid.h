@@ -38,9 +38,8 @@ class fx3UvcVid : private platform::frameSink {
     // Opens the display of a client's window; null when it cannot be reached.
     using displayOpener = std::function<std::unique_ptr<platform::windowDisplay>(void*)>;
 
-    explicit fx3UvcVid(logger& log = libraryLog(),
-                       platform::videoBackend& video = platform::systemVideo(),
-                       displayOpener openDisplay = platform::openWindowDisplay);
+    fx3UvcVid(logger& log, platform::videoBackend& video,
+              displayOpener openDisplay = platform::openWindowDisplay);
     ~fx3UvcVid() override;
     fx3UvcVid(const fx3UvcVid&) = delete;
     fx3UvcVid& operator=(const fx3UvcVid&) = delete;
