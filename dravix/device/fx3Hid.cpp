@@ -102,8 +102,8 @@ bool fx3Hid::open(uint16_t vendorId, uint16_t productId, const std::string& devi
     closed_ = false;
     deviceGone_ = false;
     running_ = true;
-    readThread_ =
-        std::thread([this] { libraryThread::run("fx3Hid::readThread", [this] { readThread(); }); });
+    readThread_.start(
+        [this] { libraryThread::run("fx3Hid::readThread", [this] { readThread(); }); });
     return true;
 }
 

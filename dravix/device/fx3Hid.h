@@ -15,6 +15,7 @@
 #include "log/logger.h"
 #include "platform/hid.h"
 #include "platform/manualResetEvent.h"
+#include "platform/ownedThread.h"
 
 namespace dravix {
 
@@ -122,7 +123,7 @@ class fx3Hid {
     mutable std::shared_mutex deviceMutex_;
     std::unique_ptr<platform::hidDevice> device_;
     std::mutex lifecycleMutex_;  // open() and close()
-    std::thread readThread_;
+    ownedThread readThread_;
     std::atomic<bool> running_{false};
     // Set when reading or writing found the device gone; the next open() starts afresh.
     std::atomic<bool> deviceGone_{false};

@@ -146,7 +146,7 @@ void fx3UvcVid::joinDeliveryThread(std::unique_lock<std::mutex>& stream) {
         return;
     }
     stopping_ = true;
-    std::thread delivery = std::move(deliveryThread_);
+    ownedThread delivery(std::move(deliveryThread_));
     stream.unlock();
     delivery.join();
     stream.lock();
@@ -227,7 +227,7 @@ void fx3UvcVid::onFrame(const uint8_t* data, std::size_t length) {
 // Every start and stop joined the previous stream's delivery thread, so none is left here.
 void fx3UvcVid::startDeliveryThread() {
     deliveryRun_ = true;
-    deliveryThread_ = std::thread([this] {
+    deliveryThread_.start([this] {
         libraryThread::run("fx3UvcVid::deliveryThread", [this] { deliveryThread(); });
         deliveryThreadId_ = std::thread::id();  // thread ids are reused by later threads
     });

@@ -16,6 +16,7 @@
 #include "log/logger.h"
 #include "platform/display.h"
 #include "platform/manualResetEvent.h"
+#include "platform/ownedThread.h"
 #include "platform/video.h"
 #include "video/frameExchange.h"
 #include "video/frameScaler.h"
@@ -158,7 +159,7 @@ class fx3UvcVid : private platform::frameSink {
     void* frameUser_ = nullptr;
 
     std::chrono::steady_clock::time_point deliveringArrival_{};  // delivery thread only
-    std::thread deliveryThread_;
+    ownedThread deliveryThread_;
     std::atomic<std::thread::id> deliveryThreadId_{};
     std::atomic<bool> deliveryRun_{false};
     manualResetEvent frameEvent_;
