@@ -187,7 +187,7 @@ void camera::reportStatus() {
     StatusCallback callback = nullptr;
     void* user = nullptr;
     {
-        std::lock_guard<std::mutex> lock(callbackMutex_);
+        mutexLock lock(callbackMutex_);
         callback = statusCallback_;
         user = statusUser_;
     }
@@ -197,7 +197,7 @@ void camera::reportStatus() {
 }
 
 void camera::setStatusCallback(StatusCallback callback, void* user) {
-    std::lock_guard<std::mutex> lock(callbackMutex_);
+    mutexLock lock(callbackMutex_);
     statusCallback_ = callback;
     statusUser_ = user;
 }

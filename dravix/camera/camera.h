@@ -16,6 +16,7 @@
 #include "dsp/cameraDsp.h"
 #include "log/logger.h"
 #include "platform/hid.h"
+#include "platform/threadAnnotations.h"
 #include "platform/video.h"
 #include "video/fx3UvcVid.h"
 
@@ -110,9 +111,9 @@ class camera : public cameraDsp, private deviceWatcher::client {
     std::recursive_mutex statusMutex_;
     std::unique_ptr<DeviceStatus> status_;
     // Guards the callback alone, so that registering one never waits for a call in progress.
-    std::mutex callbackMutex_;
-    StatusCallback statusCallback_ = nullptr;
-    void* statusUser_ = nullptr;
+    annotatedMutex callbackMutex_;
+    StatusCallback statusCallback_ GUARDED_BY(callbackMutex_) = nullptr;
+    void* statusUser_ GUARDED_BY(callbackMutex_) = nullptr;
 
     deviceCommands commands_;
     identityRefresh refresh_;

@@ -39,7 +39,7 @@ std::shared_ptr<camera> libraryState::cameraAt(int32_t index) const {
     if (!isValidIndex(index)) {
         return nullptr;
     }
-    std::lock_guard<std::mutex> table(tableMutex_);
+    mutexLock table(tableMutex_);
     const auto& slot = cameraTable_[static_cast<std::size_t>(index)];
     return slot != nullptr ? slot->hold() : nullptr;
 }
@@ -54,7 +54,7 @@ camera* libraryState::installCamera(int32_t index, std::unique_ptr<camera> cam,
     std::unique_ptr<heldCamera> replaced;
     camera* installed = cam.get();
     {
-        std::lock_guard<std::mutex> table(tableMutex_);
+        mutexLock table(tableMutex_);
         if (!takeCamera(index, replaced)) {
             return nullptr;
         }
@@ -76,7 +76,7 @@ bool libraryState::destroyCamera(int32_t index) {
     }
     std::unique_ptr<heldCamera> taken;
     {
-        std::lock_guard<std::mutex> table(tableMutex_);
+        mutexLock table(tableMutex_);
         if (!takeCamera(index, taken)) {
             return false;
         }
@@ -104,7 +104,7 @@ void libraryState::destroyAll() {
 }
 
 bool libraryState::allSlotsEmpty() const {
-    std::lock_guard<std::mutex> table(tableMutex_);
+    mutexLock table(tableMutex_);
     return allSlotsEmptyLocked();
 }
 
@@ -114,7 +114,7 @@ bool libraryState::allSlotsEmptyLocked() const {
 }
 
 std::shared_ptr<videoDeviceList> libraryState::deviceList() {
-    std::lock_guard<std::mutex> table(tableMutex_);
+    mutexLock table(tableMutex_);
     if (devices_ == nullptr) {
         devices_ = std::make_shared<videoDeviceList>(backends_.video(), log_);
     }
@@ -122,14 +122,14 @@ std::shared_ptr<videoDeviceList> libraryState::deviceList() {
 }
 
 void libraryState::releaseDeviceListIfUnused() {
-    std::lock_guard<std::mutex> table(tableMutex_);
+    mutexLock table(tableMutex_);
     if (allSlotsEmptyLocked()) {
         devices_.reset();
     }
 }
 
 bool libraryState::hasDeviceList() const {
-    std::lock_guard<std::mutex> table(tableMutex_);
+    mutexLock table(tableMutex_);
     return devices_ != nullptr;
 }
 

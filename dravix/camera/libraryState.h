@@ -7,6 +7,7 @@
 #include <mutex>
 
 #include "camera/backendRegistry.h"
+#include "platform/threadAnnotations.h"
 
 namespace dravix {
 
@@ -72,18 +73,18 @@ class libraryState {
   private:
     libraryState();
 
-    bool allSlotsEmptyLocked() const;
+    bool allSlotsEmptyLocked() const REQUIRES(tableMutex_);
     // Empties slot `index`; the camera it held, or null. False on a library thread while the
     // slot holds a camera.
-    bool takeCamera(int32_t index, std::unique_ptr<heldCamera>& taken);
+    bool takeCamera(int32_t index, std::unique_ptr<heldCamera>& taken) REQUIRES(tableMutex_);
 
     // The log is built in static storage and never destroyed (libraryLog()), so that threads
     // and objects may report until the very end of the process.
     logger& log_;
     backendRegistry backends_;
-    mutable std::mutex tableMutex_;
-    std::shared_ptr<videoDeviceList> devices_;
-    std::array<std::unique_ptr<heldCamera>, kCameraSlots> cameraTable_;
+    mutable annotatedMutex tableMutex_;
+    std::shared_ptr<videoDeviceList> devices_ GUARDED_BY(tableMutex_);
+    std::array<std::unique_ptr<heldCamera>, kCameraSlots> cameraTable_ GUARDED_BY(tableMutex_);
 };
 
 }  // namespace dravix

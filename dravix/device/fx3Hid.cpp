@@ -257,7 +257,7 @@ void fx3Hid::takeInputReport(const uint8_t* report) {
     lastCmdId_ = report[1];
     lastStatus_ = report[2];
     if (isInterrupt) {
-        std::lock_guard<std::mutex> lock(callbackMutex_);
+        mutexLock lock(callbackMutex_);
         if (interruptCallback_ != nullptr) {
             interruptCallback_(report[1], report + 2, callbackContext_);
         }
@@ -358,7 +358,7 @@ std::array<uint8_t, fx3Hid::kReportSize> fx3Hid::rxReport() const {
 
 // The callback and its context change together; the reader never sees one without the other.
 void fx3Hid::setInterruptCallback(InterruptCallback callback, void* context) {
-    std::lock_guard<std::mutex> lock(callbackMutex_);
+    mutexLock lock(callbackMutex_);
     callbackContext_ = context;
     interruptCallback_ = callback;
 }

@@ -16,6 +16,7 @@
 #include "platform/hid.h"
 #include "platform/manualResetEvent.h"
 #include "platform/ownedThread.h"
+#include "platform/threadAnnotations.h"
 
 namespace dravix {
 
@@ -144,9 +145,9 @@ class fx3Hid {
     std::atomic<uint8_t> lastStatus_{0};
     manualResetEvent replyEvent_;
 
-    std::mutex callbackMutex_;
-    InterruptCallback interruptCallback_ = nullptr;
-    void* callbackContext_ = nullptr;
+    annotatedMutex callbackMutex_;
+    InterruptCallback interruptCallback_ GUARDED_BY(callbackMutex_) = nullptr;
+    void* callbackContext_ GUARDED_BY(callbackMutex_) = nullptr;
 
     // Callers inside hidWaitReponse; destruction waits for them to leave.
     std::mutex waitersMutex_;
