@@ -129,6 +129,8 @@ class fx3Hid {
     // Set when reading or writing found the device gone; the next open() starts afresh.
     std::atomic<bool> deviceGone_{false};
 
+    // Recursive: a caller holding transaction() for several steps may call command() and
+    // transferFeat(), which take it themselves.
     std::recursive_mutex transactionMutex_;
 
     // Input side. rxMutex_ guards the newest report of any kind and the recent replies. A waiter

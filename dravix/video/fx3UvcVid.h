@@ -154,6 +154,8 @@ class fx3UvcVid : private platform::frameSink {
     std::atomic<uint32_t> frameLength_{0};
     std::atomic<int32_t> colorMode_{0};
 
+    // Held while the frame callback runs; recursive because the callback may set or clear the
+    // frame callback itself.
     std::recursive_mutex callbackMutex_;
     FrameCallback frameCallback_ = nullptr;
     void* frameUser_ = nullptr;
