@@ -110,7 +110,7 @@ class fx3Hid {
     uint8_t hidGetFeature(uint8_t commandId, uint8_t* buffer, uint16_t length);
     uint8_t hidCheckStatus(uint8_t commandId, uint8_t status);
     // The first reply to `commandId` among those that arrived since the request; rxMutex_ held.
-    const report* findReply(uint8_t commandId, uint64_t& next) const;
+    const report* findReply(uint8_t commandId, uint64_t& next) const REQUIRES(rxMutex_);
     uint8_t endFeatureTransfer();
     uint8_t sendAndAwait(uint8_t commandId, const uint8_t* data, uint8_t length,
                          uint32_t timeoutMs);
@@ -136,12 +136,12 @@ class fx3Hid {
     // Input side. rxMutex_ guards the newest report of any kind and the recent replies. A waiter
     // examines every reply that arrived since its request in order, so its answer is never lost
     // to an interrupt or to another reply that follows it.
-    mutable std::mutex rxMutex_;
-    report rxReport_{};
-    std::array<report, kKeptReplies> replies_{};
-    uint64_t replyCount_ = 0;
-    uint64_t replyCountAtSend_ = 0;
-    report acceptedReply_{};
+    mutable annotatedMutex rxMutex_;
+    report rxReport_ GUARDED_BY(rxMutex_){};
+    std::array<report, kKeptReplies> replies_ GUARDED_BY(rxMutex_){};
+    uint64_t replyCount_ GUARDED_BY(rxMutex_) = 0;
+    uint64_t replyCountAtSend_ GUARDED_BY(rxMutex_) = 0;
+    report acceptedReply_ GUARDED_BY(rxMutex_){};
     std::atomic<uint8_t> lastReportId_{0};
     std::atomic<uint8_t> lastCmdId_{0};
     std::atomic<uint8_t> lastStatus_{0};
