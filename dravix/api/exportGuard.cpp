@@ -4,7 +4,7 @@
 #include <new>
 #include <system_error>
 
-#include "api/libraryState.h"
+#include "camera/libraryState.h"
 #include "log/logger.h"
 
 namespace dravix {

@@ -1,8 +1,8 @@
 // Device information, I2C, head and controller exports.
 #include <cstring>
 
-#include "api/camera.h"
 #include "api/exportGuard.h"
+#include "camera/camera.h"
 #include "dravix/dravix.h"
 #include "log/logger.h"
 

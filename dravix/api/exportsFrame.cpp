@@ -4,7 +4,7 @@
 
 #include "api/apiVersion.h"
 #include "api/exportGuard.h"
-#include "api/libraryState.h"
+#include "camera/libraryState.h"
 #include "dravix/dravix.h"
 #include "log/logger.h"
 

@@ -3,10 +3,10 @@
 #include <memory>
 #include <string>
 
-#include "api/camera.h"
 #include "api/exportGuard.h"
-#include "api/libraryState.h"
-#include "api/videoDeviceList.h"
+#include "camera/camera.h"
+#include "camera/libraryState.h"
+#include "camera/videoDeviceList.h"
 #include "dravix/dravix.h"
 #include "log/logger.h"
 #include "platform/libraryThread.h"
@@ -46,7 +46,8 @@ int32_t initCamera(int32_t& index, uint8_t& count, const char* matchName, uint16
         libraryLog().error("no device found!");
         return result;
     }
-    auto cam = std::make_unique<camera>(libraryLog(), *devices, vendorId, productId);
+    auto cam = std::make_unique<camera>(state.log(), *devices, vendorId, productId,
+                                        state.backends().video(), state.backends().hid());
     if (state.installCamera(slot, std::move(cam), devices) == nullptr) {
         // Inside a callback, where the camera in the slot can't be destroyed.
         libraryLog().error(

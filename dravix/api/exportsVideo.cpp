@@ -2,8 +2,8 @@
 // and colour mode.
 #include <cmath>
 
-#include "api/camera.h"
 #include "api/exportGuard.h"
+#include "camera/camera.h"
 #include "dravix/dravix.h"
 #include "log/logger.h"
 

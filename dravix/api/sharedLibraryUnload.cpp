@@ -3,7 +3,7 @@
 // the cameras are destroyed and the log is ended here. This runs before the library's static
 // objects are destroyed. Last, the HID library's process-wide state is freed: the HID library
 // may stay loaded for another user, and would keep it for good.
-#include "api/libraryState.h"
+#include "camera/libraryState.h"
 #include "log/logger.h"
 #include "platform/hid.h"
 

@@ -102,8 +102,8 @@ bool fx3Hid::open(uint16_t vendorId, uint16_t productId, const std::string& devi
     closed_ = false;
     deviceGone_ = false;
     running_ = true;
-    readThread_ =
-        std::thread([this] { libraryThread::run("fx3Hid::readThread", [this] { readThread(); }); });
+    readThread_.start(
+        [this] { libraryThread::run("fx3Hid::readThread", [this] { readThread(); }); });
     return true;
 }
 
@@ -156,7 +156,7 @@ uint8_t fx3Hid::hidReport(uint8_t commandId, const uint8_t* data, uint8_t length
     }
     {
         // Replies that arrived before this request cannot answer it.
-        std::lock_guard<std::mutex> rx(rxMutex_);
+        mutexLock rx(rxMutex_);
         replyCountAtSend_ = replyCount_;
     }
     const int written = device_->writeReport(report.data(), report.size(), kWriteTimeoutMs);
@@ -246,7 +246,7 @@ void fx3Hid::readThread() {
 void fx3Hid::takeInputReport(const uint8_t* report) {
     const bool isInterrupt = report[0] == kInterruptReportId;
     {
-        std::lock_guard<std::mutex> rx(rxMutex_);
+        mutexLock rx(rxMutex_);
         std::memcpy(rxReport_.data(), report, kReportSize);
         if (!isInterrupt) {
             std::memcpy(replies_[replyCount_ % kKeptReplies].data(), report, kReportSize);
@@ -257,7 +257,7 @@ void fx3Hid::takeInputReport(const uint8_t* report) {
     lastCmdId_ = report[1];
     lastStatus_ = report[2];
     if (isInterrupt) {
-        std::lock_guard<std::mutex> lock(callbackMutex_);
+        mutexLock lock(callbackMutex_);
         if (interruptCallback_ != nullptr) {
             interruptCallback_(report[1], report + 2, callbackContext_);
         }
@@ -277,7 +277,7 @@ uint8_t fx3Hid::hidWaitReponse(uint8_t commandId, uint32_t timeoutMs) {
     uint8_t result = 1;
     uint64_t next;
     {
-        std::lock_guard<std::mutex> rx(rxMutex_);
+        mutexLock rx(rxMutex_);
         next = replyCountAtSend_;
     }
     for (;;) {
@@ -298,7 +298,7 @@ uint8_t fx3Hid::hidWaitReponse(uint8_t commandId, uint32_t timeoutMs) {
         }
         uint8_t status;
         {
-            std::lock_guard<std::mutex> rx(rxMutex_);
+            mutexLock rx(rxMutex_);
             const report* reply = findReply(commandId, next);
             if (reply == nullptr) {
                 continue;  // a stale reply, or one to another command
@@ -346,19 +346,19 @@ uint8_t fx3Hid::hidCheckStatus(uint8_t commandId, uint8_t status) {
 }
 
 void fx3Hid::copyReplyPayload(uint8_t* out, std::size_t length) {
-    std::lock_guard<std::mutex> rx(rxMutex_);
+    mutexLock rx(rxMutex_);
     std::memcpy(out, acceptedReply_.data() + kReplyPayloadOffset,
                 std::min(length, kMaxReplyPayload));
 }
 
 std::array<uint8_t, fx3Hid::kReportSize> fx3Hid::rxReport() const {
-    std::lock_guard<std::mutex> rx(rxMutex_);
+    mutexLock rx(rxMutex_);
     return rxReport_;
 }
 
 // The callback and its context change together; the reader never sees one without the other.
 void fx3Hid::setInterruptCallback(InterruptCallback callback, void* context) {
-    std::lock_guard<std::mutex> lock(callbackMutex_);
+    mutexLock lock(callbackMutex_);
     callbackContext_ = context;
     interruptCallback_ = callback;
 }
@@ -393,7 +393,7 @@ uint8_t fx3Hid::transferFeat(uint8_t direction, uint8_t commandId, uint8_t* buff
     if (direction == kWrite) {
         if (hidSetFeature(kFeatureDataReportId, buffer + headerLength, featureLength) != 0) {
             log_.error("transferFeat: setFeature, cmdId: %02X", commandId);
-            std::lock_guard<std::mutex> rx(rxMutex_);
+            mutexLock rx(rxMutex_);
             std::memset(buffer, 0, featureLength);
             return 1;
         }

@@ -15,6 +15,8 @@
 #include "log/logger.h"
 #include "platform/hid.h"
 #include "platform/manualResetEvent.h"
+#include "platform/ownedThread.h"
+#include "platform/threadAnnotations.h"
 
 namespace dravix {
 
@@ -49,7 +51,7 @@ class fx3Hid {
     static constexpr uint8_t kWrite = 0;
     static constexpr uint8_t kRead = 1;
 
-    explicit fx3Hid(logger& log = libraryLog(), platform::hidBackend& hid = platform::systemHid());
+    fx3Hid(logger& log, platform::hidBackend& hid);
     ~fx3Hid();
     fx3Hid(const fx3Hid&) = delete;
     fx3Hid& operator=(const fx3Hid&) = delete;
@@ -108,7 +110,7 @@ class fx3Hid {
     uint8_t hidGetFeature(uint8_t commandId, uint8_t* buffer, uint16_t length);
     uint8_t hidCheckStatus(uint8_t commandId, uint8_t status);
     // The first reply to `commandId` among those that arrived since the request; rxMutex_ held.
-    const report* findReply(uint8_t commandId, uint64_t& next) const;
+    const report* findReply(uint8_t commandId, uint64_t& next) const REQUIRES(rxMutex_);
     uint8_t endFeatureTransfer();
     uint8_t sendAndAwait(uint8_t commandId, const uint8_t* data, uint8_t length,
                          uint32_t timeoutMs);
@@ -122,30 +124,32 @@ class fx3Hid {
     mutable std::shared_mutex deviceMutex_;
     std::unique_ptr<platform::hidDevice> device_;
     std::mutex lifecycleMutex_;  // open() and close()
-    std::thread readThread_;
+    ownedThread readThread_;
     std::atomic<bool> running_{false};
     // Set when reading or writing found the device gone; the next open() starts afresh.
     std::atomic<bool> deviceGone_{false};
 
+    // Recursive: a caller holding transaction() for several steps may call command() and
+    // transferFeat(), which take it themselves.
     std::recursive_mutex transactionMutex_;
 
     // Input side. rxMutex_ guards the newest report of any kind and the recent replies. A waiter
     // examines every reply that arrived since its request in order, so its answer is never lost
     // to an interrupt or to another reply that follows it.
-    mutable std::mutex rxMutex_;
-    report rxReport_{};
-    std::array<report, kKeptReplies> replies_{};
-    uint64_t replyCount_ = 0;
-    uint64_t replyCountAtSend_ = 0;
-    report acceptedReply_{};
+    mutable annotatedMutex rxMutex_;
+    report rxReport_ GUARDED_BY(rxMutex_){};
+    std::array<report, kKeptReplies> replies_ GUARDED_BY(rxMutex_){};
+    uint64_t replyCount_ GUARDED_BY(rxMutex_) = 0;
+    uint64_t replyCountAtSend_ GUARDED_BY(rxMutex_) = 0;
+    report acceptedReply_ GUARDED_BY(rxMutex_){};
     std::atomic<uint8_t> lastReportId_{0};
     std::atomic<uint8_t> lastCmdId_{0};
     std::atomic<uint8_t> lastStatus_{0};
     manualResetEvent replyEvent_;
 
-    std::mutex callbackMutex_;
-    InterruptCallback interruptCallback_ = nullptr;
-    void* callbackContext_ = nullptr;
+    annotatedMutex callbackMutex_;
+    InterruptCallback interruptCallback_ GUARDED_BY(callbackMutex_) = nullptr;
+    void* callbackContext_ GUARDED_BY(callbackMutex_) = nullptr;
 
     // Callers inside hidWaitReponse; destruction waits for them to leave.
     std::mutex waitersMutex_;

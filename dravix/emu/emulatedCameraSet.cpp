@@ -44,7 +44,7 @@ void emulatedCameraSet::configure(int count) {
     auto fresh = makeCameras(count);
     std::vector<std::shared_ptr<emulatedCamera>> replaced;
     {
-        std::lock_guard<std::mutex> lock(mutex_);
+        mutexLock lock(mutex_);
         replaced = std::exchange(cameras_, std::move(fresh));
     }
     // Handles on the replaced cameras must fail from here on. Cameras that no handle holds
@@ -55,12 +55,12 @@ void emulatedCameraSet::configure(int count) {
 }
 
 int emulatedCameraSet::count() const {
-    std::lock_guard<std::mutex> lock(mutex_);
+    mutexLock lock(mutex_);
     return static_cast<int>(cameras_.size());
 }
 
 std::shared_ptr<emulatedCamera> emulatedCameraSet::camera(int number) const {
-    std::lock_guard<std::mutex> lock(mutex_);
+    mutexLock lock(mutex_);
     if (number < 1 || number > static_cast<int>(cameras_.size())) {
         return nullptr;
     }
@@ -68,7 +68,7 @@ std::shared_ptr<emulatedCamera> emulatedCameraSet::camera(int number) const {
 }
 
 std::vector<std::shared_ptr<emulatedCamera>> emulatedCameraSet::cameras() const {
-    std::lock_guard<std::mutex> lock(mutex_);
+    mutexLock lock(mutex_);
     return cameras_;
 }
 

@@ -8,6 +8,7 @@
 #include "emu/emulatedHidBackend.h"
 #include "emu/emulatedVideoBackend.h"
 #include "emu/emulatedVideoFormat.h"
+#include "platform/threadAnnotations.h"
 
 namespace dravix::emu {
 
@@ -45,8 +46,8 @@ class emulatedCameraSet {
     std::vector<std::shared_ptr<emulatedCamera>> makeCameras(int count) const;
 
     const emulatedVideoFormat format_;
-    mutable std::mutex mutex_;
-    std::vector<std::shared_ptr<emulatedCamera>> cameras_;
+    mutable annotatedMutex mutex_;
+    std::vector<std::shared_ptr<emulatedCamera>> cameras_ GUARDED_BY(mutex_);
     emulatedHidBackend backend_{*this};
     emulatedVideoBackend videoBackend_{*this};
 };

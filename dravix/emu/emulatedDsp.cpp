@@ -4,35 +4,46 @@
 #include <random>
 #include <stdexcept>
 
-#include "dsp/cameraDsp.h"
+#include "emu/emulatedDspFunctions.h"
 
 namespace dravix::emu {
 
 namespace {
 
+constexpr uint8_t kFlipCode = 0x1E;
+
 int offsetOf(const commandPayload& payload) {
     return payload[1] << 8 | payload[2];
+}
+
+const emulatedDspFunction* findFunction(uint8_t code) {
+    for (const emulatedDspFunction& entry : kEmulatedDspFunctions) {
+        if (entry.code == code) {
+            return &entry;
+        }
+    }
+    return nullptr;
 }
 
 }  // namespace
 
 emulatedDsp::emulatedDsp(std::function<void(bool)> onVerticalFlip)
     : onVerticalFlip_(std::move(onVerticalFlip)) {
-    for (const dspFunctionSizes& entry : kDspFunctions) {
-        blocks_[dspCode(entry.function)].assign(std::max(entry.readBytes, entry.writeBytes), 0);
+    for (const emulatedDspFunction& entry : kEmulatedDspFunctions) {
+        blocks_[entry.code].assign(std::max(entry.answeredBytes, entry.acceptedBytes), 0);
     }
 }
 
 commandReply emulatedDsp::get(const commandPayload& payload) {
     const uint8_t code = payload[0];
     const int offset = offsetOf(payload);
-    const dspFunctionSizes* sizes = findDspFunction(code);
-    if (sizes == nullptr || offset >= sizes->readBytes) {
+    const emulatedDspFunction* function = findFunction(code);
+    if (function == nullptr || offset >= function->answeredBytes) {
         return refused();
     }
     commandReply reply;
     reply.payload[0] = code;
-    const int count = std::min(cameraDsp::kReadChunk, sizes->readBytes - offset);
+    const int count = std::min(kMostAnswered, function->answeredBytes - offset);
     std::lock_guard<std::mutex> lock(mutex_);
     if (applyFault(code, reply)) {
         return reply;
@@ -45,12 +56,12 @@ commandReply emulatedDsp::get(const commandPayload& payload) {
 commandReply emulatedDsp::set(const commandPayload& payload) {
     const uint8_t code = payload[0];
     const int offset = offsetOf(payload);
-    const dspFunctionSizes* sizes = findDspFunction(code);
-    if (sizes == nullptr || offset >= sizes->writeBytes) {
+    const emulatedDspFunction* function = findFunction(code);
+    if (function == nullptr || offset >= function->acceptedBytes) {
         return refused();
     }
     // The request carries no length: the camera takes the bytes up to the end of the block.
-    const int count = std::min(cameraDsp::kWriteChunk, sizes->writeBytes - offset);
+    const int count = std::min(kMostAccepted, function->acceptedBytes - offset);
     uint8_t flipByte;
     commandReply reply;
     reply.payload[0] = code;
@@ -63,7 +74,7 @@ commandReply emulatedDsp::set(const commandPayload& payload) {
         std::copy_n(payload.begin() + kHeader, count, block.begin() + offset);
         flipByte = block[0];
     }
-    if (sizes->function == DspFunction::HvFlip && onVerticalFlip_) {
+    if (code == kFlipCode && onVerticalFlip_) {
         onVerticalFlip_((flipByte & 1) != 0);
     }
     return reply;

@@ -11,8 +11,9 @@
 
 namespace dravix::emu {
 
-// The camera's DSP side: one value block per DSP function, sized by the function table (the
-// larger of the read and write sizes), and the commands that read, write and store them.
+// The camera's DSP side: one value block per DSP function, sized by the camera's own function
+// list (emulatedDspFunctions.h: the larger of the two sizes), and the commands that read, write and
+// store them.
 //
 // A read answers from the block's first `read size` bytes, a write fills up to `write size`
 // bytes; a function the camera only writes refuses reads and the other way round, as do codes
@@ -47,6 +48,9 @@ class emulatedDsp {
 
   private:
     static constexpr std::size_t kHeader = 3;  // code, offset high, offset low
+    // The value bytes one reply carries after the code echo, and one request after its header.
+    static constexpr int kMostAnswered = static_cast<int>(commandReply{}.payload.size()) - 1;
+    static constexpr int kMostAccepted = static_cast<int>(commandPayload{}.size() - kHeader);
 
     static commandReply refused();
     // The fault set for `code`, if any, applied to `reply`; true when it answers for the code.

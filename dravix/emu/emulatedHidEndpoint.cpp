@@ -133,7 +133,7 @@ void emulatedHidEndpoint::releaseDueReports() {
 
 void emulatedHidEndpoint::startDeliveryThread() {
     if (!deliveryThread_.joinable()) {
-        deliveryThread_ = std::thread(&emulatedHidEndpoint::deliveryThreadMain, this);
+        deliveryThread_.start([this] { deliveryThreadMain(); });
     }
 }
 

@@ -9,6 +9,8 @@
 #include <thread>
 #include <vector>
 
+#include "platform/ownedThread.h"
+
 namespace dravix::emu {
 
 // The camera's USB connection as the host sees it: whether it is plugged in, and the input
@@ -82,7 +84,7 @@ class emulatedHidEndpoint {
     // Sorted by due time; reports due at the same time keep their posting order.
     std::vector<timedReport> timed_;
     bool stopping_ = false;
-    std::thread deliveryThread_;
+    ownedThread deliveryThread_;
 };
 
 }  // namespace dravix::emu

@@ -17,7 +17,7 @@ emulatedVideoStream::~emulatedVideoStream() {
 }
 
 void emulatedVideoStream::start() {
-    thread_ = std::thread(&emulatedVideoStream::threadMain, this);
+    thread_.start([this] { threadMain(); });
 }
 
 void emulatedVideoStream::stop() {

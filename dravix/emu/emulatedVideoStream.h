@@ -12,6 +12,7 @@
 
 #include "emu/emulatedVideoFormat.h"
 #include "emu/testPattern.h"
+#include "platform/ownedThread.h"
 #include "platform/video.h"
 
 namespace dravix::emu {
@@ -58,7 +59,7 @@ class emulatedVideoStream {
     bool ended_ = false;
     // Set by the streaming thread itself, so that reading it never races the start.
     std::thread::id streamingThread_;
-    std::thread thread_;
+    ownedThread thread_;
 
     // Used by the streaming thread only; rebuilt when the flip setting changes.
     std::optional<testPattern> pattern_;

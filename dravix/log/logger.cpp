@@ -91,7 +91,7 @@ void logger::close() {
     callbackWake_.set();
     fileWake_.set();
     joinCallbackThread();
-    std::thread fileThread;
+    ownedThread fileThread;
     {
         std::lock_guard<std::mutex> threads(threadsMutex_);
         fileThread = std::move(fileThread_);
@@ -127,7 +127,7 @@ void logger::start(bool enable, bool fileEnable) {
     if (enable) {
         std::lock_guard<std::mutex> threads(threadsMutex_);
         if (state_ == state::open && !fileThread_.joinable()) {
-            fileThread_ = std::thread(
+            fileThread_.start(
                 [this] { libraryThread::run("logger::fileThread", [this] { fileThreadMain(); }); });
         }
     }
@@ -176,7 +176,7 @@ void logger::setCallback(LogCallback callback, void* user, uint8_t mask) {
     // The stop request stays set, so the new thread delivers what waits and then ends.
     joinCallbackThread();
     callbackRunning_ = true;
-    callbackThread_ = std::thread(
+    callbackThread_.start(
         [this] { libraryThread::run("logger::callbackThread", [this] { callbackThreadMain(); }); });
 }
 
@@ -483,7 +483,7 @@ bool logger::deliverOne() {
 }
 
 void logger::joinCallbackThread() {
-    if (callbackThread_.joinable() && std::this_thread::get_id() != callbackThread_.get_id()) {
+    if (callbackThread_.joinable() && !callbackThread_.isCurrent()) {
         callbackThread_.join();
     }
 }

@@ -14,6 +14,7 @@
 #include "log/logEntry.h"
 #include "log/logLineFormatter.h"
 #include "platform/manualResetEvent.h"
+#include "platform/ownedThread.h"
 
 namespace dravix {
 
@@ -109,7 +110,7 @@ class logger {
     mutable std::mutex fileMutex_;
     std::string filePath_;
     std::mutex threadsMutex_;  // guards the creation of fileThread_ against close()
-    std::thread fileThread_;
+    ownedThread fileThread_;
     std::atomic<bool> stopRequested_{false};
     std::atomic<uint32_t> fileConsumed_{0};
     uint32_t fileReadIndex_ = 0;
@@ -123,7 +124,7 @@ class logger {
     LogCallback callback_ = nullptr;
     void* callbackUser_ = nullptr;
     uint8_t callbackMask_ = kDefaultCallbackMask;
-    std::thread callbackThread_;
+    ownedThread callbackThread_;
     std::atomic<bool> callbackRunning_{false};
     std::atomic<bool> callbackStop_{false};
     std::atomic<uint32_t> callbackNext_{0};

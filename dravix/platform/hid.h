@@ -55,11 +55,8 @@ class hidBackend {
     virtual std::unique_ptr<hidDevice> open(const std::string& path) = 0;
 };
 
-// The HID access the library uses: the system's devices, followed by the emulated cameras that
-// DRAVIX_CAMEMU asks for.
-hidBackend& systemHid();
 // Frees what the system's HID access keeps for the whole process; called when the library is
-// unloaded. A later use of systemHid() sets it up again.
+// unloaded. The next enumeration of the system's devices sets it up again.
 void releaseSystemHid();
 
 }  // namespace dravix::platform

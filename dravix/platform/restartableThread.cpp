@@ -31,7 +31,7 @@ void restartableThread::start() {
         exited_ = false;
     }
     try {
-        thread_ = std::thread(&restartableThread::run, this);
+        thread_.start([this] { run(); });
     } catch (...) {
         markExited();  // no thread runs: the next start tries again
         throw;
@@ -64,9 +64,7 @@ void restartableThread::stop() {
         joiningStop_ = true;
     }
     wake_();
-    if (thread_.joinable()) {
-        thread_.join();
-    }
+    thread_.join();
 }
 
 void restartableThread::requestStop() {

@@ -5,6 +5,8 @@
 #include <mutex>
 #include <thread>
 
+#include "platform/ownedThread.h"
+
 namespace dravix {
 
 // A worker thread that its owner starts, stops and joins, and that callbacks running on the
@@ -57,7 +59,7 @@ class restartableThread {
     // One thread joins or replaces thread_ at a time. Only taken once the body has left, or by
     // stop(), which callbacks on the owner's threads never call.
     std::mutex joinMutex_;
-    std::thread thread_;
+    ownedThread thread_;
     std::atomic<std::thread::id> threadId_{};
 };
 

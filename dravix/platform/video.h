@@ -60,8 +60,4 @@ class videoBackend {
     virtual std::unique_ptr<videoCapture> bind(const std::string& devicePath, int& error) = 0;
 };
 
-// The capture devices the library uses: the system's, then the emulated cameras that
-// DRAVIX_CAMEMU asks for.
-videoBackend& systemVideo();
-
 }  // namespace dravix::platform

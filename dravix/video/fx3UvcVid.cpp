@@ -73,7 +73,7 @@ int fx3UvcVid::startVideo() {
     // A running stream, too, moves to the window of the last initVideo; the display it replaces
     // goes when the delivery thread lets go of it, after the lock.
     std::shared_ptr<platform::windowDisplay> display = openDisplay();
-    std::lock_guard<std::mutex> api(apiMutex_);
+    mutexLock api(apiMutex_);
     display_.swap(display);
     updateGeometry();
     return result;
@@ -146,7 +146,7 @@ void fx3UvcVid::joinDeliveryThread(std::unique_lock<std::mutex>& stream) {
         return;
     }
     stopping_ = true;
-    std::thread delivery = std::move(deliveryThread_);
+    ownedThread delivery(std::move(deliveryThread_));
     stream.unlock();
     delivery.join();
     stream.lock();
@@ -180,7 +180,7 @@ int fx3UvcVid::setVideoScale(int32_t width, int32_t height, float scale) {
     auto buffer = std::make_shared<std::vector<uint8_t>>(
         static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 3, 0);
     std::shared_ptr<platform::windowDisplay> display = openDisplay();
-    std::lock_guard<std::mutex> api(apiMutex_);
+    mutexLock api(apiMutex_);
     displayBuffer_.swap(buffer);
     display_.swap(display);
     displayWidth_ = width - width % 4;
@@ -191,13 +191,13 @@ int fx3UvcVid::setVideoScale(int32_t width, int32_t height, float scale) {
 }
 
 void fx3UvcVid::setVerticalFlip(bool flip) {
-    std::lock_guard<std::mutex> api(apiMutex_);
+    mutexLock api(apiMutex_);
     vflip_ = flip;
     flipFrames_ = flip;
 }
 
 scaleGeometry fx3UvcVid::geometry() const {
-    std::lock_guard<std::mutex> frame(frameMutex_);
+    mutexLock api(apiMutex_);
     return geometry_;
 }
 
@@ -205,7 +205,7 @@ scaleGeometry fx3UvcVid::geometry() const {
 
 void fx3UvcVid::onFrame(const uint8_t* data, std::size_t length) {
     const auto arrival = std::chrono::steady_clock::now();
-    std::lock_guard<std::mutex> frame(frameMutex_);
+    mutexLock frame(frameMutex_);
     if (!deliveryRun_) {
         startDeliveryThread();
     }
@@ -227,7 +227,7 @@ void fx3UvcVid::onFrame(const uint8_t* data, std::size_t length) {
 // Every start and stop joined the previous stream's delivery thread, so none is left here.
 void fx3UvcVid::startDeliveryThread() {
     deliveryRun_ = true;
-    deliveryThread_ = std::thread([this] {
+    deliveryThread_.start([this] {
         libraryThread::run("fx3UvcVid::deliveryThread", [this] { deliveryThread(); });
         deliveryThreadId_ = std::thread::id();  // thread ids are reused by later threads
     });
@@ -289,7 +289,7 @@ void fx3UvcVid::takeDrawingSnapshot() {
     drawingSnapshot replaced;
     scaleGeometry geometry;
     {
-        std::lock_guard<std::mutex> api(apiMutex_);
+        mutexLock api(apiMutex_);
         if (drawing_.version == drawingVersion_) {
             return;
         }
@@ -304,8 +304,8 @@ void fx3UvcVid::takeDrawingSnapshot() {
 
 // Locks are taken in one order everywhere: apiMutex_, then frameMutex_.
 void fx3UvcVid::allocateFrameBuffers(uint16_t width, uint16_t height) {
-    std::lock_guard<std::mutex> api(apiMutex_);
-    std::lock_guard<std::mutex> frame(frameMutex_);
+    mutexLock api(apiMutex_);
+    mutexLock frame(frameMutex_);
     frameWidth_ = width;
     frameHeight_ = height;
     const std::size_t pixels = static_cast<std::size_t>(width) * height;
@@ -318,12 +318,12 @@ void fx3UvcVid::allocateFrameBuffers(uint16_t width, uint16_t height) {
 void fx3UvcVid::releaseFrameBuffers() {
     drawingSnapshot released;
     std::shared_ptr<platform::windowDisplay> display;
-    std::lock_guard<std::mutex> api(apiMutex_);
+    mutexLock api(apiMutex_);
     released = std::move(drawing_);
     drawing_ = drawingSnapshot{};
     display_.swap(display);
     ++drawingVersion_;
-    std::lock_guard<std::mutex> frame(frameMutex_);
+    mutexLock frame(frameMutex_);
     frames_.release();
     std::vector<uint8_t>().swap(colourBuffer_);
 }
@@ -343,7 +343,7 @@ std::shared_ptr<platform::windowDisplay> fx3UvcVid::openDisplay() const {
 
 // Called with apiMutex_ held; the delivery thread takes the new settings with its next frame.
 void fx3UvcVid::updateGeometry() {
-    std::lock_guard<std::mutex> frame(frameMutex_);
+    mutexLock frame(frameMutex_);
     geometry_ =
         scaleGeometry(frameWidth_, frameHeight_, displayWidth_, displayHeight_, requestedScale_);
     ++drawingVersion_;

@@ -16,6 +16,8 @@
 #include "log/logger.h"
 #include "platform/display.h"
 #include "platform/manualResetEvent.h"
+#include "platform/ownedThread.h"
+#include "platform/threadAnnotations.h"
 #include "platform/video.h"
 #include "video/frameExchange.h"
 #include "video/frameScaler.h"
@@ -38,9 +40,8 @@ class fx3UvcVid : private platform::frameSink {
     // Opens the display of a client's window; null when it cannot be reached.
     using displayOpener = std::function<std::unique_ptr<platform::windowDisplay>(void*)>;
 
-    explicit fx3UvcVid(logger& log = libraryLog(),
-                       platform::videoBackend& video = platform::systemVideo(),
-                       displayOpener openDisplay = platform::openWindowDisplay);
+    fx3UvcVid(logger& log, platform::videoBackend& video,
+              displayOpener openDisplay = platform::openWindowDisplay);
     ~fx3UvcVid() override;
     fx3UvcVid(const fx3UvcVid&) = delete;
     fx3UvcVid& operator=(const fx3UvcVid&) = delete;
@@ -78,8 +79,14 @@ class fx3UvcVid : private platform::frameSink {
     uint32_t shownFrames() const { return shownFrames_; }
     uint32_t missedFrames() const { return missedFrames_; }
     uint32_t frameLength() const { return frameLength_; }
-    uint16_t frameWidth() const { return frameWidth_; }
-    uint16_t frameHeight() const { return frameHeight_; }
+    uint16_t frameWidth() const {
+        mutexLock frame(frameMutex_);
+        return frameWidth_;
+    }
+    uint16_t frameHeight() const {
+        mutexLock frame(frameMutex_);
+        return frameHeight_;
+    }
     scaleGeometry geometry() const;
     // When the frame now in the FrameCallback arrived from the capture; read it inside the call.
     std::chrono::steady_clock::time_point deliveringFrameArrival() const {
@@ -97,7 +104,7 @@ class fx3UvcVid : private platform::frameSink {
     void allocateFrameBuffers(uint16_t width, uint16_t height);
     void releaseFrameBuffers();
     std::shared_ptr<platform::windowDisplay> openDisplay() const;
-    void updateGeometry();
+    void updateGeometry() REQUIRES(apiMutex_);
     int startCapture();
     int endCapture();
     void joinDeliveryThread(std::unique_lock<std::mutex>& stream);
@@ -120,15 +127,15 @@ class fx3UvcVid : private platform::frameSink {
     // Guards the drawing settings of the client's starts and scale changes (and the flip). The
     // delivery thread holds it only to take a snapshot of them; every change bumps the version.
     // A display and a buffer, once published, are used by the delivery thread alone.
-    std::mutex apiMutex_;
-    int32_t displayWidth_ = 0;
-    int32_t displayHeight_ = 0;
-    std::shared_ptr<std::vector<uint8_t>> displayBuffer_;
-    std::shared_ptr<platform::windowDisplay> display_;
-    float requestedScale_ = 1.0f;
-    scaleGeometry geometry_{};
-    uint64_t drawingVersion_ = 1;
-    bool vflip_ = false;
+    mutable annotatedMutex apiMutex_;
+    int32_t displayWidth_ GUARDED_BY(apiMutex_) = 0;
+    int32_t displayHeight_ GUARDED_BY(apiMutex_) = 0;
+    std::shared_ptr<std::vector<uint8_t>> displayBuffer_ GUARDED_BY(apiMutex_);
+    std::shared_ptr<platform::windowDisplay> display_ GUARDED_BY(apiMutex_);
+    float requestedScale_ GUARDED_BY(apiMutex_) = 1.0f;
+    scaleGeometry geometry_ GUARDED_BY(apiMutex_){};
+    uint64_t drawingVersion_ GUARDED_BY(apiMutex_) = 1;
+    bool vflip_ GUARDED_BY(apiMutex_) = false;
 
     // What the delivery thread draws with; touched by it alone, and by whoever joined it.
     struct drawingSnapshot {
@@ -142,9 +149,9 @@ class fx3UvcVid : private platform::frameSink {
     frameScaler scaler_;
 
     // Guards the frame format, the buffers' allocation and the copy of each frame.
-    mutable std::mutex frameMutex_;
-    uint16_t frameWidth_ = 0;
-    uint16_t frameHeight_ = 0;
+    mutable annotatedMutex frameMutex_;
+    uint16_t frameWidth_ GUARDED_BY(frameMutex_) = 0;
+    uint16_t frameHeight_ GUARDED_BY(frameMutex_) = 0;
     frameExchange frames_;
     std::vector<uint8_t> colourBuffer_;
     std::atomic<bool> flipFrames_{false};
@@ -154,12 +161,14 @@ class fx3UvcVid : private platform::frameSink {
     std::atomic<uint32_t> frameLength_{0};
     std::atomic<int32_t> colorMode_{0};
 
+    // Held while the frame callback runs; recursive because the callback may set or clear the
+    // frame callback itself.
     std::recursive_mutex callbackMutex_;
     FrameCallback frameCallback_ = nullptr;
     void* frameUser_ = nullptr;
 
     std::chrono::steady_clock::time_point deliveringArrival_{};  // delivery thread only
-    std::thread deliveryThread_;
+    ownedThread deliveryThread_;
     std::atomic<std::thread::id> deliveryThreadId_{};
     std::atomic<bool> deliveryRun_{false};
     manualResetEvent frameEvent_;

@@ -17,10 +17,10 @@
 #include <string>
 #include <vector>
 
-#include "api/camera.h"
-#include "api/libraryState.h"
-#include "api/videoDeviceList.h"
 #include "cHeaderCheck.h"
+#include "camera/camera.h"
+#include "camera/libraryState.h"
+#include "camera/videoDeviceList.h"
 #include "dravix/dravix.h"
 #include "emu/emulatedCameraSet.h"
 #include "log/logLineFormatter.h"

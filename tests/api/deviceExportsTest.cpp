@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "api/libraryState.h"
+#include "camera/libraryState.h"
 #include "dravix/dravix.h"
 #include "emu/emulatedCamera.h"
 #include "emu/emulatedCameraSet.h"

@@ -11,7 +11,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "api/libraryState.h"
+#include "camera/libraryState.h"
 #include "dravix/dravix.h"
 #include "emu/emulatedCamera.h"
 #include "emu/emulatedCameraSet.h"

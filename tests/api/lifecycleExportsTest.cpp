@@ -15,9 +15,9 @@
 #include <thread>
 #include <vector>
 
-#include "api/camera.h"
-#include "api/libraryState.h"
-#include "api/videoDeviceList.h"
+#include "camera/camera.h"
+#include "camera/libraryState.h"
+#include "camera/videoDeviceList.h"
 #include "dravix/dravix.h"
 #include "dsp/cameraDsp.h"
 #include "emu/emulatedCamera.h"

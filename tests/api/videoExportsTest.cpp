@@ -5,9 +5,9 @@
 #include <mutex>
 #include <vector>
 
-#include "api/camera.h"
-#include "api/libraryState.h"
-#include "api/videoDeviceList.h"
+#include "camera/camera.h"
+#include "camera/libraryState.h"
+#include "camera/videoDeviceList.h"
 #include "dravix/dravix.h"
 #include "emu/emulatedCamera.h"
 #include "emu/emulatedCameraSet.h"

@@ -20,9 +20,10 @@
 #include <thread>
 #include <vector>
 
-#include "api/camera.h"
-#include "api/deviceWatcher.h"
-#include "api/videoDeviceList.h"
+#include "camera/backendRegistry.h"
+#include "camera/camera.h"
+#include "camera/deviceWatcher.h"
+#include "camera/videoDeviceList.h"
 #include "emu/emulatedCamera.h"
 #include "emu/emulatedCameraSet.h"
 #include "log/logger.h"
@@ -135,7 +136,8 @@ BENCHMARK(BM_UnplugAndReplug)->Iterations(1)->Unit(benchmark::kMillisecond)->Use
 
 void BM_WatcherPass(benchmark::State& state) {
     dravix::emu::emulatedCameraSet::instance().configure(static_cast<int>(state.range(0)));
-    dravix::videoDeviceList devices(dravix::platform::systemVideo(), dravix::libraryLog());
+    dravix::backendRegistry backends;
+    dravix::videoDeviceList devices(backends.video(), dravix::libraryLog());
     uint8_t count = 0;
     devices.enumerate(count, "dravixUVC");
     const std::string key = dravix::emu::emulatedCameraSet::instance().camera(1)->videoKey();

@@ -16,6 +16,7 @@
 
 #include "emu/emulatedCamera.h"
 #include "emu/emulatedCameraSet.h"
+#include "emu/emulatedDspFunctions.h"
 #include "fileLog.h"
 
 namespace dravix {
@@ -107,6 +108,19 @@ TEST(dspFunctionTable, listsEachCodeOnceWithTheLongBlocksAndOneWaySizes) {
     EXPECT_EQ(findDspFunction(dspCode(DspFunction::ucConfig))->writeBytes, 5);
     EXPECT_EQ(findDspFunction(dspCode(DspFunction::ToggleState))->writeBytes, 0);
     EXPECT_EQ(findDspFunction(dspCode(DspFunction::WbPush))->readBytes, 0);
+}
+
+// The emulated camera keeps its own list of the sizes; the two must agree entry by entry.
+TEST(dspFunctionTable, agreesWithTheCamerasOwnList) {
+    ASSERT_EQ(kDspFunctions.size(), emu::kEmulatedDspFunctions.size());
+    for (std::size_t i = 0; i < kDspFunctions.size(); ++i) {
+        const dspFunctionSizes& library = kDspFunctions[i];
+        const emu::emulatedDspFunction& device = emu::kEmulatedDspFunctions[i];
+        SCOPED_TRACE(testing::Message() << "function 0x" << std::hex << int(device.code));
+        EXPECT_EQ(dspCode(library.function), device.code);
+        EXPECT_EQ(library.readBytes, device.answeredBytes);
+        EXPECT_EQ(library.writeBytes, device.acceptedBytes);
+    }
 }
 
 TEST_F(cameraDspTest, zeroOrNegativeLengthSendsNothing) {

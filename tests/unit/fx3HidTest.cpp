@@ -15,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "camera/backendRegistry.h"
 #include "emu/emulatedCamera.h"
 #include "emu/emulatedCameraSet.h"
 #include "fileLog.h"
@@ -442,7 +443,8 @@ TEST_F(fx3HidTest, concurrentCommandsEachGetTheirOwnReply) {
 // The library's own HID access lists the system's devices and then the emulated cameras.
 TEST(fx3HidSystem, findsTheEmulatedCamerasNextToTheSystemsDevices) {
     emu::emulatedCameraSet::instance().configure(2);
-    const auto interfaces = platform::systemHid().enumerate(kVendorId, kProductId);
+    backendRegistry backends;
+    const auto interfaces = backends.hid().enumerate(kVendorId, kProductId);
     std::vector<std::string> paths;
     for (const auto& info : interfaces) {
         if (info.usagePage == 0x0001 && info.usage == 0x0000) {
@@ -452,7 +454,7 @@ TEST(fx3HidSystem, findsTheEmulatedCamerasNextToTheSystemsDevices) {
     EXPECT_EQ(paths, (std::vector<std::string>{"emulated:hid:1", "emulated:hid:2"}));
 
     logger quiet;
-    fx3Hid hid(quiet);
+    fx3Hid hid(quiet, backends.hid());
     ASSERT_TRUE(hid.open(kVendorId, kProductId));
     EXPECT_EQ(hid.command(0x01, nullptr, 0), 1);  // answered: NOT IMPLEMENTED
     EXPECT_EQ(hid.lastCmdId(), 0x01);

@@ -1,7 +1,7 @@
 // The shared list of video devices: which devices are counted, which slots they are registered
 // in, and the slot the device watcher looks for. A scripted backend gives exact control over
 // names and paths; the emulated cameras add unplug and replug.
-#include "api/videoDeviceList.h"
+#include "camera/videoDeviceList.h"
 
 #include <gtest/gtest.h>
 

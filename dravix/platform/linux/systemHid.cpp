@@ -1,17 +1,8 @@
-// The HID access of the library on Linux: the system's hidraw devices, then the emulated
-// cameras that DRAVIX_CAMEMU asks for.
-#include "emu/emulatedCameraSet.h"
-#include "platform/combinedHidBackend.h"
+// What the system's HID access keeps for the whole process on Linux: hidapi's state.
 #include "platform/hid.h"
 #include "platform/linux/hidapiBackend.h"
 
 namespace dravix::platform {
-
-hidBackend& systemHid() {
-    static hidapiBackend system;
-    static combinedHidBackend combined{&system, &emu::emulatedCameraSet::instance().hidBackend()};
-    return combined;
-}
 
 void releaseSystemHid() {
     hidapiBackend::releaseLibrary();

@@ -139,7 +139,7 @@ int v4l2Capture::setStreaming(bool on) const {
 
 int v4l2Capture::startThread(frameSink& sink) {
     try {
-        thread_ = std::thread([this, &sink] { stream(sink); });
+        thread_.start([this, &sink] { stream(sink); });
     } catch (const std::system_error& error) {
         return -error.code().value();
     }

@@ -6,6 +6,7 @@
 #include <memory>
 #include <thread>
 
+#include "platform/ownedThread.h"
 #include "platform/video.h"
 
 namespace dravix::platform {
@@ -52,7 +53,7 @@ class v4l2Capture final : public videoCapture {
     std::unique_ptr<v4l2Buffers> buffers_;
     std::unique_ptr<v4l2StreamWaiter> waiter_;
     bool streaming_ = false;
-    std::thread thread_;
+    ownedThread thread_;
 };
 
 }  // namespace dravix::platform

@@ -6,8 +6,8 @@
 #include <mutex>
 #include <string>
 
-#include "api/deviceWatcher.h"
-#include "api/videoDeviceList.h"
+#include "camera/deviceWatcher.h"
+#include "camera/videoDeviceList.h"
 #include "device/deviceCommands.h"
 #include "device/fx3Hid.h"
 #include "device/identityRefresh.h"
@@ -16,6 +16,7 @@
 #include "dsp/cameraDsp.h"
 #include "log/logger.h"
 #include "platform/hid.h"
+#include "platform/threadAnnotations.h"
 #include "platform/video.h"
 #include "video/fx3UvcVid.h"
 
@@ -35,10 +36,9 @@ class camera : public cameraDsp, private deviceWatcher::client {
     static constexpr uint16_t kDefaultProductId = 0x0107;
 
     // `devices` is the shared device list the watcher enumerates into; it outlives the camera.
-    camera(logger& log, videoDeviceList& devices, uint16_t vendorId = kDefaultVendorId,
-           uint16_t productId = kDefaultProductId,
-           platform::videoBackend& video = platform::systemVideo(),
-           platform::hidBackend& hid = platform::systemHid());
+    // `video` and `hid` are the backends its devices are bound and opened through.
+    camera(logger& log, videoDeviceList& devices, uint16_t vendorId, uint16_t productId,
+           platform::videoBackend& video, platform::hidBackend& hid);
     // Stops the stream and every thread of the camera, then closes its interfaces.
     ~camera() override;
 
@@ -111,9 +111,9 @@ class camera : public cameraDsp, private deviceWatcher::client {
     std::recursive_mutex statusMutex_;
     std::unique_ptr<DeviceStatus> status_;
     // Guards the callback alone, so that registering one never waits for a call in progress.
-    std::mutex callbackMutex_;
-    StatusCallback statusCallback_ = nullptr;
-    void* statusUser_ = nullptr;
+    annotatedMutex callbackMutex_;
+    StatusCallback statusCallback_ GUARDED_BY(callbackMutex_) = nullptr;
+    void* statusUser_ GUARDED_BY(callbackMutex_) = nullptr;
 
     deviceCommands commands_;
     identityRefresh refresh_;

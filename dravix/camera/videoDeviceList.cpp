@@ -1,4 +1,4 @@
-#include "api/videoDeviceList.h"
+#include "camera/videoDeviceList.h"
 
 #include <algorithm>
 #include <cstring>
@@ -10,7 +10,7 @@ videoDeviceList::videoDeviceList(platform::videoBackend& video, logger& log)
     : video_(video), log_(log) {}
 
 uint8_t videoDeviceList::enumerate(uint8_t& count, const char* matchName) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    mutexLock lock(mutex_);
     if (matchName == nullptr) {
         count = 0;
         log_.error("videoDeviceList::enumerate: no match name\n");
@@ -30,7 +30,7 @@ uint8_t videoDeviceList::enumerateWatching(const std::string& key, uint8_t& coun
                                            std::string& devicePath) {
     // One hold of the lock, so that another watcher cannot move watchSlot between the
     // enumeration and the check of what it saw.
-    std::lock_guard<std::mutex> lock(mutex_);
+    mutexLock lock(mutex_);
     const std::size_t slot = slotOf(key);
     watchSlot_ = slot < kSlots ? static_cast<uint32_t>(slot) : kWatchNone;
     // Found by key, not through the slot: a new device may have taken the slot while this one
@@ -149,44 +149,44 @@ std::string videoDeviceList::usbDeviceKeyOf(const std::string& devicePath) {
 }
 
 std::string videoDeviceList::storedMatchName() const {
-    std::lock_guard<std::mutex> lock(mutex_);
+    mutexLock lock(mutex_);
     return matchName_;
 }
 
 std::string videoDeviceList::monikerAt(std::size_t slot) const {
-    std::lock_guard<std::mutex> lock(mutex_);
+    mutexLock lock(mutex_);
     return slot < kSlots ? monikers_[slot] : std::string();
 }
 
 bool videoDeviceList::isOpen(std::size_t slot) const {
-    std::lock_guard<std::mutex> lock(mutex_);
+    mutexLock lock(mutex_);
     return slot < kSlots && open_[slot];
 }
 
 void videoDeviceList::setOpen(std::size_t slot) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    mutexLock lock(mutex_);
     if (slot < kSlots) {
         open_[slot] = true;
     }
 }
 
 uint32_t videoDeviceList::watchSlot() const {
-    std::lock_guard<std::mutex> lock(mutex_);
+    mutexLock lock(mutex_);
     return watchSlot_;
 }
 
 void videoDeviceList::setWatchSlot(uint32_t value) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    mutexLock lock(mutex_);
     watchSlot_ = value;
 }
 
 uint32_t videoDeviceList::nextSlot() const {
-    std::lock_guard<std::mutex> lock(mutex_);
+    mutexLock lock(mutex_);
     return nextSlot_;
 }
 
 void videoDeviceList::resetSlot(std::size_t slot) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    mutexLock lock(mutex_);
     resetSlotLocked(slot);
 }
 
@@ -199,7 +199,7 @@ void videoDeviceList::resetSlotLocked(std::size_t slot) {
 }
 
 void videoDeviceList::clear() {
-    std::lock_guard<std::mutex> lock(mutex_);
+    mutexLock lock(mutex_);
     hasMatchName_ = false;
     matchName_.clear();
     nextSlot_ = 0;

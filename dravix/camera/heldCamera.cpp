@@ -1,7 +1,7 @@
-#include "api/heldCamera.h"
+#include "camera/heldCamera.h"
 
-#include "api/camera.h"
-#include "api/videoDeviceList.h"
+#include "camera/camera.h"
+#include "camera/videoDeviceList.h"
 
 namespace dravix {
 

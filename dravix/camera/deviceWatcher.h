@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "api/videoDeviceList.h"
+#include "camera/videoDeviceList.h"
 #include "log/logger.h"
 #include "platform/manualResetEvent.h"
 #include "platform/restartableThread.h"

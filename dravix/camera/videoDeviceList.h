@@ -7,6 +7,7 @@
 #include <string>
 
 #include "log/logger.h"
+#include "platform/threadAnnotations.h"
 #include "platform/video.h"
 
 namespace dravix {
@@ -75,31 +76,32 @@ class videoDeviceList {
 
   private:
     // `poll`: a watcher pass, which reports a period without devices only once.
-    uint8_t enumerateLocked(uint8_t& count, const std::string& matchName, bool poll);
-    void reportNoHardware(bool poll);
-    void registerDevice(const std::string& path, const std::string& key);
+    uint8_t enumerateLocked(uint8_t& count, const std::string& matchName, bool poll)
+        REQUIRES(mutex_);
+    void reportNoHardware(bool poll) REQUIRES(mutex_);
+    void registerDevice(const std::string& path, const std::string& key) REQUIRES(mutex_);
     // The slot that holds `key`, or kSlots.
-    std::size_t slotOf(const std::string& key) const;
-    void noteWatched(const std::string& key, const std::string& path);
-    void resetSlotLocked(std::size_t slot);
+    std::size_t slotOf(const std::string& key) const REQUIRES(mutex_);
+    void noteWatched(const std::string& key, const std::string& path) REQUIRES(mutex_);
+    void resetSlotLocked(std::size_t slot) REQUIRES(mutex_);
     static bool sameKey(const std::string& stored, const std::string& key);
 
     platform::videoBackend& video_;
     logger& log_;
 
-    mutable std::mutex mutex_;
-    bool hasMatchName_ = false;
-    std::string matchName_;
-    uint32_t nextSlot_ = 0;
-    std::array<std::string, kSlots> monikers_;
-    std::array<bool, kSlots> open_{};
-    uint32_t watchSlot_ = kWatchNone;
-    std::array<std::string, kSlots> keys_;
+    mutable annotatedMutex mutex_;
+    bool hasMatchName_ GUARDED_BY(mutex_) = false;
+    std::string matchName_ GUARDED_BY(mutex_);
+    uint32_t nextSlot_ GUARDED_BY(mutex_) = 0;
+    std::array<std::string, kSlots> monikers_ GUARDED_BY(mutex_);
+    std::array<bool, kSlots> open_ GUARDED_BY(mutex_){};
+    uint32_t watchSlot_ GUARDED_BY(mutex_) = kWatchNone;
+    std::array<std::string, kSlots> keys_ GUARDED_BY(mutex_);
     // The key a watcher pass looks for and the path it found for it.
-    std::string watchedKey_;
-    std::string watchedPath_;
+    std::string watchedKey_ GUARDED_BY(mutex_);
+    std::string watchedPath_ GUARDED_BY(mutex_);
     // The last enumeration found no video device at all.
-    bool withoutHardware_ = false;
+    bool withoutHardware_ GUARDED_BY(mutex_) = false;
 };
 
 }  // namespace dravix

@@ -6,14 +6,19 @@
 #include <memory>
 #include <mutex>
 
+#include "camera/backendRegistry.h"
+#include "platform/threadAnnotations.h"
+
 namespace dravix {
 
 class camera;
 class heldCamera;
+class logger;
 class videoDeviceList;
 
-// The library-wide state of one process: the table of cameras, the shared list of video devices
-// and the library log's life.
+// The library's root object, one per process: the library log, the backends, the shared list of
+// video devices and the table of cameras, declared in that order so that they are destroyed in
+// the reverse one (a camera left in the table still closes its devices and reports to the log).
 //
 // Any thread may call the exports, also from inside the library's callbacks. The table and the
 // device list change under one lock. An export holds the camera it found for the length of its
@@ -62,17 +67,24 @@ class libraryState {
     // Ends the library log ("Session stopped" is its last line); no effect when closed.
     void closeLog();
 
+    logger& log() { return log_; }
+    backendRegistry& backends() { return backends_; }
+
   private:
     libraryState();
 
-    bool allSlotsEmptyLocked() const;
+    bool allSlotsEmptyLocked() const REQUIRES(tableMutex_);
     // Empties slot `index`; the camera it held, or null. False on a library thread while the
     // slot holds a camera.
-    bool takeCamera(int32_t index, std::unique_ptr<heldCamera>& taken);
+    bool takeCamera(int32_t index, std::unique_ptr<heldCamera>& taken) REQUIRES(tableMutex_);
 
-    mutable std::mutex tableMutex_;
-    std::shared_ptr<videoDeviceList> devices_;
-    std::array<std::unique_ptr<heldCamera>, kCameraSlots> cameraTable_;
+    // The log is built in static storage and never destroyed (libraryLog()), so that threads
+    // and objects may report until the very end of the process.
+    logger& log_;
+    backendRegistry backends_;
+    mutable annotatedMutex tableMutex_;
+    std::shared_ptr<videoDeviceList> devices_ GUARDED_BY(tableMutex_);
+    std::array<std::unique_ptr<heldCamera>, kCameraSlots> cameraTable_ GUARDED_BY(tableMutex_);
 };
 
 }  // namespace dravix

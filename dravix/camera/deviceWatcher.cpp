@@ -1,4 +1,4 @@
-#include "api/deviceWatcher.h"
+#include "camera/deviceWatcher.h"
 
 #include <utility>
 

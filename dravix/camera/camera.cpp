@@ -1,4 +1,4 @@
-#include "api/camera.h"
+#include "camera/camera.h"
 
 namespace dravix {
 
@@ -191,7 +191,7 @@ void camera::reportStatus() {
     StatusCallback callback = nullptr;
     void* user = nullptr;
     {
-        std::lock_guard<std::mutex> lock(callbackMutex_);
+        mutexLock lock(callbackMutex_);
         callback = statusCallback_;
         user = statusUser_;
     }
@@ -201,7 +201,7 @@ void camera::reportStatus() {
 }
 
 void camera::setStatusCallback(StatusCallback callback, void* user) {
-    std::lock_guard<std::mutex> lock(callbackMutex_);
+    mutexLock lock(callbackMutex_);
     statusCallback_ = callback;
     statusUser_ = user;
 }

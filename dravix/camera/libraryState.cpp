@@ -1,17 +1,15 @@
-#include "api/libraryState.h"
+#include "camera/libraryState.h"
 
 #include <algorithm>
 #include <atomic>
 #include <string>
 
-#include "api/camera.h"
-#include "api/heldCamera.h"
-#include "api/videoDeviceList.h"
+#include "camera/camera.h"
+#include "camera/heldCamera.h"
+#include "camera/videoDeviceList.h"
 #include "log/logger.h"
 #include "platform/config.h"
-#include "platform/hid.h"
 #include "platform/libraryThread.h"
-#include "platform/video.h"
 
 namespace dravix {
 
@@ -28,11 +26,7 @@ libraryState& libraryState::instance() {
     return state;
 }
 
-// The backends the cameras use exist before the table, so that they are destroyed after it at
-// the end of the process: a camera left in the table still closes its devices then.
-libraryState::libraryState() {
-    platform::systemVideo();
-    platform::systemHid();
+libraryState::libraryState() : log_(libraryLog()) {
     createdState = this;
 }
 
@@ -45,7 +39,7 @@ std::shared_ptr<camera> libraryState::cameraAt(int32_t index) const {
     if (!isValidIndex(index)) {
         return nullptr;
     }
-    std::lock_guard<std::mutex> table(tableMutex_);
+    mutexLock table(tableMutex_);
     const auto& slot = cameraTable_[static_cast<std::size_t>(index)];
     return slot != nullptr ? slot->hold() : nullptr;
 }
@@ -60,7 +54,7 @@ camera* libraryState::installCamera(int32_t index, std::unique_ptr<camera> cam,
     std::unique_ptr<heldCamera> replaced;
     camera* installed = cam.get();
     {
-        std::lock_guard<std::mutex> table(tableMutex_);
+        mutexLock table(tableMutex_);
         if (!takeCamera(index, replaced)) {
             return nullptr;
         }
@@ -82,7 +76,7 @@ bool libraryState::destroyCamera(int32_t index) {
     }
     std::unique_ptr<heldCamera> taken;
     {
-        std::lock_guard<std::mutex> table(tableMutex_);
+        mutexLock table(tableMutex_);
         if (!takeCamera(index, taken)) {
             return false;
         }
@@ -110,7 +104,7 @@ void libraryState::destroyAll() {
 }
 
 bool libraryState::allSlotsEmpty() const {
-    std::lock_guard<std::mutex> table(tableMutex_);
+    mutexLock table(tableMutex_);
     return allSlotsEmptyLocked();
 }
 
@@ -120,37 +114,36 @@ bool libraryState::allSlotsEmptyLocked() const {
 }
 
 std::shared_ptr<videoDeviceList> libraryState::deviceList() {
-    std::lock_guard<std::mutex> table(tableMutex_);
+    mutexLock table(tableMutex_);
     if (devices_ == nullptr) {
-        devices_ = std::make_shared<videoDeviceList>(platform::systemVideo(), libraryLog());
+        devices_ = std::make_shared<videoDeviceList>(backends_.video(), log_);
     }
     return devices_;
 }
 
 void libraryState::releaseDeviceListIfUnused() {
-    std::lock_guard<std::mutex> table(tableMutex_);
+    mutexLock table(tableMutex_);
     if (allSlotsEmptyLocked()) {
         devices_.reset();
     }
 }
 
 bool libraryState::hasDeviceList() const {
-    std::lock_guard<std::mutex> table(tableMutex_);
+    mutexLock table(tableMutex_);
     return devices_ != nullptr;
 }
 
 void libraryState::openLogIfAbsent() {
-    logger& log = libraryLog();
-    if (log.isOpen()) {
+    if (log_.isOpen()) {
         return;
     }
     const std::string path = platform::userProfileDirectory() + "/dravix.log";
-    log.open(path, platform::readConfigValue("LOG_DISABLE") == 0,
-             platform::readConfigValue("FILELOG_ENABLE") == 1);
+    log_.open(path, platform::readConfigValue("LOG_DISABLE") == 0,
+              platform::readConfigValue("FILELOG_ENABLE") == 1);
 }
 
 void libraryState::closeLog() {
-    libraryLog().close();
+    log_.close();
 }
 
 }  // namespace dravix
