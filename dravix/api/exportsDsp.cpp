@@ -4,7 +4,7 @@
 #include <initializer_list>
 #include <memory>
 
-#include "api/camera.h"
+#include "camera/camera.h"
 #include "api/exportGuard.h"
 #include "dravix/dravix.h"
 #include "dsp/dspParameterAccess.h"

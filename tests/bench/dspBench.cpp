@@ -14,8 +14,8 @@
 #include <functional>
 #include <vector>
 
-#include "api/camera.h"
-#include "api/libraryState.h"
+#include "camera/camera.h"
+#include "camera/libraryState.h"
 #include "dravix/dravix.h"
 #include "emu/emulatedCamera.h"
 #include "emu/emulatedCameraSet.h"
