@@ -45,14 +45,14 @@ void emulatedVideoStream::post(std::vector<uint8_t> buffer) {
 
 bool emulatedVideoStream::onStreamingThread() const {
     std::lock_guard<std::mutex> lock(mutex_);
-    return std::this_thread::get_id() == streamingThread_;
+    return currentThreadId() == streamingThread_;
 }
 
 void emulatedVideoStream::threadMain() {
     emulatedVideoSchedule schedule(clock::now(), format_.fps);
     uint64_t frameNumber = 0;
     std::unique_lock<std::mutex> lock(mutex_);
-    streamingThread_ = std::this_thread::get_id();
+    streamingThread_ = currentThreadId();
     for (;;) {
         bool woken = changed_.wait_until(lock, schedule.due(frameNumber),
                                          [this] { return ended_ || !buffers_.empty(); });

@@ -58,7 +58,7 @@ class emulatedVideoStream {
     std::deque<std::vector<uint8_t>> buffers_;
     bool ended_ = false;
     // Set by the streaming thread itself, so that reading it never races the start.
-    std::thread::id streamingThread_;
+    threadId streamingThread_;
     ownedThread thread_;
 
     // Used by the streaming thread only; rebuilt when the flip setting changes.

@@ -6,6 +6,13 @@
 
 namespace dravix {
 
+// Names a thread for the check "is this that thread?", made from any thread; an owner keeps one
+// in an atomic while its thread runs and clears it after (ids are reused by later threads).
+using threadId = std::thread::id;
+inline threadId currentThreadId() {
+    return std::this_thread::get_id();
+}
+
 // The one way the library starts a thread: the object that holds an ownedThread owns the thread,
 // starts it, may ask it to stop and joins it; a thread is never detached. Destroying an
 // ownedThread joins a thread still running, so no owner can leave one behind. The body decides

@@ -90,10 +90,10 @@ bool restartableThread::isRunning() const {
 }
 
 void restartableThread::run() {
-    threadId_ = std::this_thread::get_id();
+    threadId_ = currentThreadId();
     libraryThread::run(name_, body_);
-    markExited();                   // also after an exception, so that a start runs the body again
-    threadId_ = std::thread::id();  // ids are reused by later threads
+    markExited();            // also after an exception, so that a start runs the body again
+    threadId_ = threadId();  // ids are reused by later threads
 }
 
 void restartableThread::markExited() {

@@ -40,7 +40,7 @@ class restartableThread {
     // For the body: false once a stop applies; the body must then return.
     bool keepRunning();
     bool isRunning() const;
-    bool isCurrentThread() const { return std::this_thread::get_id() == threadId_.load(); }
+    bool isCurrentThread() const { return currentThreadId() == threadId_.load(); }
 
   private:
     void run();
@@ -60,7 +60,7 @@ class restartableThread {
     // stop(), which callbacks on the owner's threads never call.
     std::mutex joinMutex_;
     ownedThread thread_;
-    std::atomic<std::thread::id> threadId_{};
+    std::atomic<threadId> threadId_{};
 };
 
 }  // namespace dravix

@@ -134,7 +134,7 @@ int fx3UvcVid::stopVideo() {
 }
 
 bool fx3UvcVid::isDeliveryThread() const {
-    return std::this_thread::get_id() == deliveryThreadId_.load();
+    return currentThreadId() == deliveryThreadId_.load();
 }
 
 // Joins a delivery thread told to end (by a stop here or from inside its callback) and then
@@ -229,20 +229,20 @@ void fx3UvcVid::startDeliveryThread() {
     deliveryRun_ = true;
     deliveryThread_.start([this] {
         libraryThread::run("fx3UvcVid::deliveryThread", [this] { deliveryThread(); });
-        deliveryThreadId_ = std::thread::id();  // thread ids are reused by later threads
+        deliveryThreadId_ = threadId();  // thread ids are reused by later threads
     });
 }
 
 // ---- Delivery thread -------------------------------------------------------------------------
 
 void fx3UvcVid::deliveryThread() {
-    deliveryThreadId_ = std::this_thread::get_id();
+    deliveryThreadId_ = currentThreadId();
     for (;;) {
         frameEvent_.wait();
         frameEvent_.reset();
         if (!deliveryRun_) {
             // Thread ids are reused: a later thread must not pass for this one.
-            deliveryThreadId_ = std::thread::id();
+            deliveryThreadId_ = threadId();
             return;
         }
         if (frames_.takeNewest()) {

@@ -169,7 +169,7 @@ class fx3UvcVid : private platform::frameSink {
 
     std::chrono::steady_clock::time_point deliveringArrival_{};  // delivery thread only
     ownedThread deliveryThread_;
-    std::atomic<std::thread::id> deliveryThreadId_{};
+    std::atomic<threadId> deliveryThreadId_{};
     std::atomic<bool> deliveryRun_{false};
     manualResetEvent frameEvent_;
 };
