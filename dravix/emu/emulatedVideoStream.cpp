@@ -4,6 +4,7 @@
 
 #include "emu/emulatedVideoSchedule.h"
 #include "emu/emulatedVideoSource.h"
+#include "platform/libraryThread.h"
 
 namespace dravix::emu {
 
@@ -17,7 +18,7 @@ emulatedVideoStream::~emulatedVideoStream() {
 }
 
 void emulatedVideoStream::start() {
-    thread_.start([this] { threadMain(); });
+    thread_.start([this] { libraryThread::run("emulatedVideoStream", [this] { threadMain(); }); });
 }
 
 void emulatedVideoStream::stop() {

@@ -5,6 +5,7 @@
 #include <limits>
 #include <system_error>
 
+#include "platform/libraryThread.h"
 #include "platform/linux/v4l2Buffers.h"
 #include "platform/linux/v4l2Node.h"
 #include "platform/linux/v4l2StreamWaiter.h"
@@ -139,7 +140,9 @@ int v4l2Capture::setStreaming(bool on) const {
 
 int v4l2Capture::startThread(frameSink& sink) {
     try {
-        thread_.start([this, &sink] { stream(sink); });
+        thread_.start([this, &sink] {
+            libraryThread::run("v4l2Capture::stream", [this, &sink] { stream(sink); });
+        });
     } catch (const std::system_error& error) {
         return -error.code().value();
     }
