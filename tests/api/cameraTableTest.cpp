@@ -18,6 +18,7 @@
 #include "dravix/dravix.h"
 #include "emu/emulatedCamera.h"
 #include "emu/emulatedCameraSet.h"
+#include "eventually.h"
 #include "log/logger.h"
 #include "logCapture.h"
 #include "tempHome.h"
@@ -25,19 +26,6 @@
 namespace {
 
 using namespace std::chrono_literals;
-
-// Polls `done` for up to ten seconds.
-template <typename Condition>
-bool eventually(Condition done) {
-    const auto deadline = std::chrono::steady_clock::now() + 10s;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            return false;
-        }
-        std::this_thread::sleep_for(1ms);
-    }
-    return true;
-}
 
 // Two callbacks meet here, so that each is inside its call while the other acts.
 class rendezvous {

@@ -22,8 +22,7 @@
 #include "emu/emulatedCamera.h"
 #include "emu/emulatedCameraSet.h"
 #include "log/logger.h"
-#include "logCapture.h"
-#include "tempHome.h"
+#include "openCameraTest.h"
 
 namespace {
 
@@ -715,29 +714,13 @@ const getterRow& getter(const std::string& name) {
     throw std::invalid_argument(name);
 }
 
-class dspExportsTest : public ::testing::Test {
+class dspExportsTest : public openCameraTest {
   protected:
     void SetUp() override {
-        char version[20];
-        ZEL_CAM_GetApiVersion(version);
-        ZEL_CAM_setLogCallback(&logCapture::onMessage, &log_, ZEL_CAM_LOG_ALL);
-        cameras().configure(1);
-        int32_t index = 9;
-        uint8_t count = 0;
-        ASSERT_EQ(ZEL_CAM_Init(0, &index, &count), 0);
-        ASSERT_EQ(ZEL_CAM_Open(0), 0);
+        openCameraTest::SetUp();
         camera().setReplyLatency(std::chrono::microseconds(0));
         camera().startRecording();
     }
-    void TearDown() override {
-        dravix::libraryState::instance().destroyAll();
-        dravix::libraryLog().close();
-        cameras().configure(0);
-    }
-    static dravix::emu::emulatedCameraSet& cameras() {
-        return dravix::emu::emulatedCameraSet::instance();
-    }
-    static dravix::emu::emulatedCamera& camera() { return *cameras().camera(1); }
 
     // The command reports sent since the last call.
     std::vector<std::vector<uint8_t>> takeRequests() {
@@ -770,9 +753,6 @@ class dspExportsTest : public ::testing::Test {
         return countOf(log_.lines(), line);
     }
     int markers_ = 0;
-
-    tempHome home_;
-    logCapture log_;
 };
 
 TEST_F(dspExportsTest, everyGetterDecodesTheCameraBlock) {

@@ -23,6 +23,7 @@
 #include "emu/emulatedCamera.h"
 #include "emu/emulatedCameraSet.h"
 #include "emu/testPattern.h"
+#include "eventually.h"
 #include "log/logger.h"
 #include "logCapture.h"
 #include "tempHome.h"
@@ -146,19 +147,6 @@ class frameRecorder {
     std::vector<uint32_t> upright_;
     std::vector<uint32_t> turned_;
 };
-
-// Polls `done` for up to ten seconds.
-template <typename Condition>
-bool eventually(Condition done) {
-    const auto deadline = std::chrono::steady_clock::now() + 10s;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            return false;
-        }
-        std::this_thread::sleep_for(1ms);
-    }
-    return true;
-}
 
 class lifecycleExportsTest : public ::testing::Test {
   protected:
