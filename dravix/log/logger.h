@@ -63,6 +63,8 @@ class logger {
     void info(const char* format, ...) __attribute__((format(printf, 2, 3)));
     void debug(const char* format, ...) __attribute__((format(printf, 2, 3)));
     void verbose(const char* format, ...) __attribute__((format(printf, 2, 3)));
+    // True while the callback thread runs; false once a stopped one has ended its last pass.
+    bool isCallbackRunning() const { return callbackRunning_; }
 
   private:
     enum class state { closed, open, closing };

@@ -320,6 +320,11 @@ TEST_F(loggerTest, registrationAfterStopDeliversWhatWaitsThenEnds) {
     log_.setCallback(&messageCollector::callback, &first, LOG_ALL);
     ASSERT_TRUE(first.waitFor("Session started"));
     log_.stopCallback();
+    // Logged once the stopped thread has ended, so that its last pass can't take the message.
+    for (int i = 0; i < 10000 && log_.isCallbackRunning(); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    ASSERT_FALSE(log_.isCallbackRunning());
     log_.info("waiting while stopped");
 
     messageCollector& second = second_;
