@@ -58,8 +58,9 @@ int32_t qprSettingsFile::write(const char* path, uint8_t headType) {
         return -1;
     }
     log_.verbose("writing qpr-File %s", path);
+    // A file with a failed write is never committed: the target stays as it was.
     int errors = writeDatasets(file, qprFile::serialize(slots, headType), headType);
-    if (!file.commit()) {
+    if (errors == 0 && !file.commit()) {
         log_.error("writeQprFile: could not complete %s", path);
         ++errors;
     }
