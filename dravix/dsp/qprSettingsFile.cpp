@@ -39,7 +39,7 @@ qprSettingsFile::qprSettingsFile(cameraDsp& dsp, logger& log, qprSettings::pause
 
 // The camera is read before the file is touched: a failed read would put failure values into
 // the file, and reading that file later would overwrite good settings with them.
-int32_t qprSettingsFile::write(const char* path, uint8_t headType) {
+int32_t qprSettingsFile::write(const std::string& path, uint8_t headType) {
     log_.verbose("connect qprrw");
     log_.debug("writeQprFile: ");
     if (headType > qprFile::kLastHeadType) {
@@ -48,27 +48,27 @@ int32_t qprSettingsFile::write(const char* path, uint8_t headType) {
     }
     qprFile::image slots;
     if (!qprSettings(dsp_, log_, kWriteExport, pause_).capture(slots)) {
-        log_.error("writeQprFile: camera settings could not be read, %s not written", path);
+        log_.error("writeQprFile: camera settings could not be read, %s not written", path.c_str());
         return 1;
     }
     qprFile::writeStamp(slots.slot('Z'), stampNow());
     platform::replacingFile file(path);
     if (file.create() != 0) {
-        log_.error("writeQprFile: could not open %s", path);
+        log_.error("writeQprFile: could not open %s", path.c_str());
         return -1;
     }
-    log_.verbose("writing qpr-File %s", path);
+    log_.verbose("writing qpr-File %s", path.c_str());
     // A file with a failed write is never committed: the target stays as it was.
     int errors = writeDatasets(file, qprFile::serialize(slots, headType), headType);
     if (errors == 0 && !file.commit()) {
-        log_.error("writeQprFile: could not complete %s", path);
+        log_.error("writeQprFile: could not complete %s", path.c_str());
         ++errors;
     }
     if (errors != 0) {
         log_.error("writeQprFile: %d errors", errors);
         return 1;
     }
-    log_.info("writeQprFile: %s written", path);
+    log_.info("writeQprFile: %s written", path.c_str());
     return 0;
 }
 
@@ -107,9 +107,9 @@ int qprSettingsFile::writeDatasets(platform::replacingFile& file, const std::vec
 
 // The datasets read whole are applied whatever the result: a damaged file still restores what
 // it holds before the damage, and a file for another head type what that head type takes.
-int32_t qprSettingsFile::read(const char* path, uint8_t headType) {
+int32_t qprSettingsFile::read(const std::string& path, uint8_t headType) {
     log_.verbose("connect qprrw");
-    log_.verbose("reading qpr-File %s", path);
+    log_.verbose("reading qpr-File %s", path.c_str());
     std::vector<uint8_t> bytes;
     qprFile::parseResult parsed;
     parsed.contents = headType;

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "dsp/cameraDsp.h"
@@ -31,8 +32,8 @@ class qprSettingsFile {
 
     qprSettingsFile(cameraDsp& dsp, logger& log, qprSettings::pauseFunction pause);
 
-    int32_t write(const char* path, uint8_t headType);
-    int32_t read(const char* path, uint8_t headType);
+    int32_t write(const std::string& path, uint8_t headType);
+    int32_t read(const std::string& path, uint8_t headType);
 
   private:
     // Writes the serialised file dataset by dataset; the number of errors.
