@@ -255,10 +255,11 @@ stage_fuzz() {
         mkdir -p "$work/corpus" "$work/artifacts"
         cp -R "$corpus/." "$work/corpus/"
         say "fuzzing $name for ${FUZZ_SECONDS}s"
-        local rc=0
+        local rc=0 dictionary="${corpus%/corpus/*}/$name.dict" options=()
+        [[ -f "$dictionary" ]] && options+=(-dict="$dictionary")
         "${FUZZ_PREFIX[@]}" "$binary" -max_total_time="$FUZZ_SECONDS" -timeout=25 \
             -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix="$work/artifacts/" \
-            "$work/corpus" >"$work/fuzz.log" 2>&1 </dev/null || rc=$?
+            "${options[@]}" "$work/corpus" >"$work/fuzz.log" 2>&1 </dev/null || rc=$?
         if [[ $rc -eq 0 ]]; then
             grep -E '^(stat::number_of_executed_units|Done )' "$work/fuzz.log" || true
         else

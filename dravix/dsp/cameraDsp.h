@@ -152,10 +152,11 @@ class cameraDsp {
     uint8_t getDspFunction(uint8_t code, uint8_t* out, int16_t length);
     // The same; `conflicting` tells whether a reply named another function (its part of `out`
     // then holds no camera data although the status is 0).
-    uint8_t getDspFunction(uint8_t code, uint8_t* out, int16_t length, bool& conflicting);
+    // Virtual, like the write, so that a stand-in camera can serve the blocks.
+    virtual uint8_t getDspFunction(uint8_t code, uint8_t* out, int16_t length, bool& conflicting);
     // Writes `length` bytes from `in` to function `code`; a length of zero or less writes
     // nothing and returns 0.
-    uint8_t setDspFunction(uint8_t code, const uint8_t* in, int16_t length);
+    virtual uint8_t setDspFunction(uint8_t code, const uint8_t* in, int16_t length);
     uint8_t setHidCalibration(uint8_t mode, uint8_t value);
     // Has the camera store its current DSP settings; logs nothing on failure.
     uint8_t saveDspSettings();

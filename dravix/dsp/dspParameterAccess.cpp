@@ -53,7 +53,9 @@ dspParameterAccess::readResult dspParameterAccess::read(uint8_t code,
     bool conflicting = false;
     const uint8_t status =
         dsp_.getDspFunction(code, block.data(), static_cast<int16_t>(N), conflicting);
-    return {status, status == 0 && !conflicting};
+    const bool hasData = status == 0 && !conflicting;
+    readsWithoutData_ += hasData ? 0 : 1;
+    return {status, hasData};
 }
 
 template <std::size_t N>
@@ -532,7 +534,10 @@ uint8_t dspParameterAccess::setDpcTable(const DpcEntry* table) {
 // Cleared on every failure, also one that sent nothing (no channel).
 uint8_t dspParameterAccess::getBytes(DspFunction function, uint8_t* out) {
     const dspFunctionSizes* sizes = findDspFunction(dspCode(function));
-    const uint8_t status = dsp_.getDspFunction(dspCode(function), out, sizes->readBytes);
+    bool conflicting = false;
+    const uint8_t status =
+        dsp_.getDspFunction(dspCode(function), out, sizes->readBytes, conflicting);
+    readsWithoutData_ += status == 0 && !conflicting ? 0 : 1;
     if (status != 0) {
         std::fill_n(out, sizes->readBytes, 0);
     }

@@ -105,6 +105,10 @@ class dspParameterAccess {
     // Has the camera store its current DSP settings.
     uint8_t saveDspSettings();
 
+    // Reads of this object that brought no camera data (failed, or answered for another
+    // function), so that a caller of several getters can tell real values from failure values.
+    int readsWithoutData() const { return readsWithoutData_; }
+
   private:
     struct readResult {
         uint8_t status;
@@ -121,6 +125,7 @@ class dspParameterAccess {
     cameraDsp& dsp_;
     logger& log_;
     const char* exportName_;
+    int readsWithoutData_ = 0;
 };
 
 }  // namespace dravix

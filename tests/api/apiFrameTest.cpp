@@ -240,12 +240,14 @@ TEST_F(apiFrameTest, slotOnlyGuardTreatsIndexOutsideTableAsEmptySlot) {
 TEST_F(apiFrameTest, exportsPastTheGuardSayWhatThisBuildLacks) {
     occupySlot(3);
     openCapturedLog();
-    // The exports of the lifecycle, the video path and the DSP parameters work on this camera.
+    // The exports of the lifecycle, the video path, the DSP parameters and the settings files
+    // work on this camera.
     const std::vector<std::string> working = {"ZEL_CAM_SetVideoScale",  "ZEL_CAM_FrameCallback",
                                               "ZEL_CAM_setColorMode",   "ZEL_CAM_Close",
                                               "ZEL_CAM_Start",          "ZEL_CAM_StartPic",
                                               "ZEL_CAM_Stop",           "ZEL_CAM_StatusCallback",
-                                              "ZEL_CAM_getToggleState", "ZEL_CAM_getHvFlipStatic"};
+                                              "ZEL_CAM_getToggleState", "ZEL_CAM_getHvFlipStatic",
+                                              "ZEL_CAM_readQprFile"};
     for (const auto* exports : {&fullGuardExports(), &slotGuardExports()}) {
         for (const indexedExport& e : *exports) {
             if (std::find(working.begin(), working.end(), e.name) == working.end()) {
