@@ -107,6 +107,7 @@ int camera::close() {
         closeInterfaces();
     }
     video_->stopVideo();  // a stream a callback started meanwhile
+    video_->pictures().cancel();
     return 0;
 }
 
@@ -141,6 +142,7 @@ void camera::onDeviceLost() {
         closeInterfaces();
     }
     video_->stopVideo();
+    video_->pictures().cancel();
 }
 
 std::string camera::deviceKey() const {
