@@ -171,7 +171,9 @@ void cPictureIO::write(request& taken, const frameView& frame) {
             failure = "close: " + describe(closed);
         }
     }
-    if (!failure.empty()) {
+    if (failure.empty()) {
+        log_.debug("cPictureIO::%s: %s written", writerOf(taken.type), taken.path.c_str());
+    } else {
         discard(taken, writerOf(taken.type), failure);
     }
 }
