@@ -81,7 +81,8 @@ class cPictureIO {
     };
 
     // The full name for `path` and `nameMode`, or empty after the ERROR.
-    std::string nameFor(pictureType type, const std::string& path, int32_t nameMode, int& error);
+    std::string nameFor(pictureType type, const std::string& path, int32_t nameMode, int& error)
+        REQUIRES(requestMutex_);
     // Creates the file, with a suffix when the name is taken. Null after the ERROR.
     std::unique_ptr<platform::writableFile> createFile(const std::string& name,
                                                        std::string& created, int& error);
