@@ -21,6 +21,7 @@
 #include "emu/emulatedCameraSet.h"
 #include "eventually.h"
 #include "logCapture.h"
+#include "openCameraTest.h"
 #include "tempHome.h"
 #include "video/colorConverter.h"
 
@@ -225,6 +226,29 @@ TEST_F(pictureExportsTest, picturesHoldTheFrameTheCallbackSaw) {
     const std::vector<uint8_t> bmp = fileBytes(pics("bmp.bmp"));
     ASSERT_EQ(bmp.size(), 54 + pixels.size());
     EXPECT_TRUE(std::equal(pixels.begin(), pixels.end(), bmp.begin() + 54));
+}
+
+}  // namespace
+
+namespace {
+
+class pictureOnLostCameraTest : public openCameraTest {};
+
+// A camera that vanishes with a picture pending cancels it: its empty file goes.
+TEST_F(pictureOnLostCameraTest, cameraLossCancelsThePendingPicture) {
+    const std::string path = (home_.path() / "lost").string();
+    ASSERT_EQ(ZEL_CAM_SaveRAW(0, path.c_str()), 0);
+    fs::path file;
+    for (const auto& entry : fs::directory_iterator(home_.path())) {
+        if (entry.path().extension() == ".ycrcb") {
+            file = entry.path();
+        }
+    }
+    ASSERT_FALSE(file.empty());
+    camera().unplug();
+    EXPECT_TRUE(eventually([&] { return !fs::exists(file); }));
+    EXPECT_TRUE(log_.waitFor("ERROR cPictureIO::cancel: picture not written, no frame followed; " +
+                             file.string() + " removed"));
 }
 
 }  // namespace
