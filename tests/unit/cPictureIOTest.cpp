@@ -22,6 +22,12 @@
 #include "video/colorConverter.h"
 #include "video/pictureNames.h"
 
+// OpenCV's picture reading registers GDAL's drivers once per process and never frees them; the
+// leak checker of the sanitizer build is told so.
+extern "C" const char* __lsan_default_suppressions() {
+    return "leak:libgdal.so\n";
+}
+
 namespace dravix {
 namespace {
 
