@@ -22,10 +22,13 @@
 #include "video/colorConverter.h"
 #include "video/pictureNames.h"
 
-// OpenCV's picture reading registers GDAL's drivers once per process and never frees them; the
-// leak checker of the sanitizer build is told so.
+// OpenCV's picture reading registers GDAL's drivers once per process and never frees them, and
+// takes GDAL's own locks in both orders; neither is ours, and the sanitizer builds are told so.
 extern "C" const char* __lsan_default_suppressions() {
     return "leak:libgdal.so\n";
+}
+extern "C" const char* __tsan_default_suppressions() {
+    return "deadlock:libgdal.so\n";
 }
 
 namespace dravix {
