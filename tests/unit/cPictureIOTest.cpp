@@ -380,13 +380,13 @@ TEST_F(cPictureIOTest, failuresLeaveNoFileAndTheNextRequestWorks) {
 
 TEST_F(cPictureIOTest, bmpHeaderAndPadding) {
     const auto header = bmpImage::header(250, 250);
+    // clang-format off
     const std::vector<uint8_t> expected = {
-        'B', 'M', 0x96, 0xDE, 0x02, 0x00, 0, 0, 0, 0,    54,   0,    0, 0,  // size 188,054; offset
-                                                                            // 54
-        40,  0,   0,    0,    250,  0,    0, 0, 6, 0xFF, 0xFF, 0xFF,  // width 250, height -250
-        1,   0,   24,   0,                                            // planes, bits
-        0,   0,   0,    0,    0,    0,    0, 0, 0, 0,    0,    0,    0, 0, 0,
-        0,   0,   0,    0,    0,    0,    0, 0, 0};
+        'B', 'M', 0x96, 0xDE, 0x02, 0x00, 0, 0, 0, 0, 54, 0, 0, 0,   // size 188,054; offset 54
+        40, 0, 0, 0, 250, 0, 0, 0, 0x06, 0xFF, 0xFF, 0xFF,           // width 250, height -250
+        1, 0, 24, 0,                                                 // planes, bits per pixel
+        0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+    // clang-format on
     EXPECT_EQ(std::vector<uint8_t>(header.begin(), header.end()), expected);
     EXPECT_EQ(bmpImage::rowBytes(250), 752u);  // padded by 2
     EXPECT_EQ(bmpImage::rowBytes(200), 600u);  // not padded
