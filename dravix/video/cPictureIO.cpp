@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <exception>
 #include <new>
 #include <utility>
 
@@ -164,6 +165,8 @@ void cPictureIO::write(request& taken, const frameView& frame) {
         failure = encodeAndWrite(taken, frame);
     } catch (const std::bad_alloc&) {
         failure = "out of memory";
+    } catch (const std::exception& error) {
+        failure = error.what();
     }
     if (failure.empty()) {
         const int closed = taken.file->close();
