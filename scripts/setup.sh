@@ -42,6 +42,8 @@ PACKAGES=(
     libspdlog-dev libfmt-dev
     # HID access (hidapi, hidraw backend)
     libhidapi-dev
+    # JPEG pictures of the library (libjpeg-turbo)
+    libjpeg62-turbo-dev
     # the window display (Xlib) and the X server its tests draw into
     libx11-dev xvfb
     # the viewer (Qt 5 widgets, a font for its texts) and its picture and video files; OpenCV is

@@ -2,13 +2,7 @@
 
 #include <QFileInfo>
 
-namespace {
-
-// Two digits per suffix field: "_99" followed by a further field sorts after every shorter
-// suffix and after "_99" itself, so the byte order of the names never breaks.
-constexpr int kLargestField = 99;
-
-}  // namespace
+#include "video/takenNameSuffix.h"
 
 QString captureNames::timeStamp(std::time_t when) {
     std::tm local{};
@@ -19,11 +13,7 @@ QString captureNames::timeStamp(std::time_t when) {
 }
 
 QString captureNames::suffix(int taken) {
-    QString text;
-    for (; taken > kLargestField; taken -= kLargestField) {
-        text += QStringLiteral("_%1").arg(kLargestField);
-    }
-    return text + QStringLiteral("_%1").arg(taken, 2, 10, QLatin1Char('0'));
+    return QString::fromStdString(dravix::takenNameSuffix(taken));
 }
 
 QString captureNames::freeName(const QString& directory, const QString& prefix,

@@ -76,4 +76,11 @@ int32_t unavailableForSlot(const char* exportName, int32_t index) {
     return reportNotAvailable(exportName);
 }
 
+int32_t notImplementedForCamera(const char* exportName, int32_t index) {
+    if (guardedCamera(exportName, index) != nullptr) {
+        libraryLog().warn("not implemented!");
+    }
+    return kResultFailure;
+}
+
 }  // namespace dravix

@@ -48,5 +48,8 @@ int32_t reportNotAvailable(const char* exportName);
 int32_t unavailableForCamera(const char* exportName, int32_t index);
 // The same behind the empty-slot-only guard.
 int32_t unavailableForSlot(const char* exportName, int32_t index);
+// An export that does nothing: the common guard, then WARN "not implemented!"; returns
+// kResultFailure.
+int32_t notImplementedForCamera(const char* exportName, int32_t index);
 
 }  // namespace dravix

@@ -110,7 +110,8 @@ int camera::close() {
         moniker_.clear();
         closeInterfaces();
     }
-    video_->stopVideo();  // a stream a callback started meanwhile
+    video_->stopVideo();          // a stream a callback started meanwhile
+    video_->pictures().cancel();  // no frame will follow a pending picture request
     return 0;
 }
 
@@ -155,6 +156,7 @@ void camera::onDeviceLost() {
         closeInterfaces();
     }
     video_->stopVideo();
+    video_->pictures().cancel();  // its empty file goes with the camera
 }
 
 std::string camera::deviceKey() const {

@@ -12,7 +12,7 @@
 namespace dravix {
 
 fx3UvcVid::fx3UvcVid(logger& log, platform::videoBackend& video, displayOpener openDisplay)
-    : log_(log), video_(video), openDisplay_(std::move(openDisplay)) {}
+    : log_(log), video_(video), openDisplay_(std::move(openDisplay)), pictures_(log) {}
 
 fx3UvcVid::~fx3UvcVid() {
     stopVideo();  // joins a delivery thread that a frame callback stopped from inside, too
@@ -247,6 +247,7 @@ void fx3UvcVid::deliveryThread() {
         }
         if (frames_.takeNewest()) {
             deliver(frames_.reading());
+            writePicture(frames_.reading());
         }
     }
 }
@@ -267,6 +268,21 @@ void fx3UvcVid::deliver(const frameExchange::frame& frame) {
         frameCallback_(const_cast<uint8_t*>(frame.bytes.data()), static_cast<int32_t>(frame.length),
                        frameUser_);
     }
+}
+
+// After the delivery, from the same frame: the next frame goes to another buffer meanwhile.
+void fx3UvcVid::writePicture(const frameExchange::frame& frame) {
+    if (!pictures_.isPending()) {
+        return;
+    }
+    uint16_t width = 0;
+    uint16_t height = 0;
+    {
+        mutexLock lock(frameMutex_);
+        width = frameWidth_;
+        height = frameHeight_;
+    }
+    pictures_.writePending({frame.bytes.data(), frame.length, width, height, colorMode_});
 }
 
 // Window mode: convert, scale, draw, without any lock, so that a frame slower than the frame
@@ -326,6 +342,7 @@ void fx3UvcVid::releaseFrameBuffers() {
     mutexLock frame(frameMutex_);
     frames_.release();
     std::vector<uint8_t>().swap(colourBuffer_);
+    pictures_.releaseBuffers();
 }
 
 // The display of the window of the last initVideo; null in callback mode.

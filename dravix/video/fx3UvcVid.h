@@ -19,6 +19,7 @@
 #include "platform/ownedThread.h"
 #include "platform/threadAnnotations.h"
 #include "platform/video.h"
+#include "video/cPictureIO.h"
 #include "video/frameExchange.h"
 #include "video/frameScaler.h"
 #include "video/scaleGeometry.h"
@@ -88,6 +89,9 @@ class fx3UvcVid : private platform::frameSink {
         return frameHeight_;
     }
     scaleGeometry geometry() const;
+    // The picture files written from the delivered frames.
+    cPictureIO& pictures() { return pictures_; }
+
     // When the frame now in the FrameCallback arrived from the capture; read it inside the call.
     std::chrono::steady_clock::time_point deliveringFrameArrival() const {
         return deliveringArrival_;
@@ -99,6 +103,7 @@ class fx3UvcVid : private platform::frameSink {
     void startDeliveryThread();
     void deliveryThread();
     void deliver(const frameExchange::frame& frame);
+    void writePicture(const frameExchange::frame& frame);
     void drawFrame(const frameExchange::frame& frame);
     void takeDrawingSnapshot();
     void allocateFrameBuffers(uint16_t width, uint16_t height);
@@ -166,6 +171,8 @@ class fx3UvcVid : private platform::frameSink {
     std::recursive_mutex callbackMutex_;
     FrameCallback frameCallback_ = nullptr;
     void* frameUser_ = nullptr;
+
+    cPictureIO pictures_;
 
     std::chrono::steady_clock::time_point deliveringArrival_{};  // delivery thread only
     ownedThread deliveryThread_;
