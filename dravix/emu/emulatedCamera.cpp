@@ -48,6 +48,7 @@ emulatedCamera::emulatedCamera(int number, uint32_t setId, const emulatedVideoFo
       hidPath_(kHidPathPrefix + std::to_string(number)),
       videoKey_(videoKeyOf(number, setId)),
       i2c_(bus_, features_),
+      blockFlash_(features_, [this] { unplug(); }),
       dsp_([this](bool flipped) { setVerticalFlip(flipped); }),
       dspEvents_(dsp_,
                  [this](uint8_t type, const emulatedDspEvents::interruptData& data,
@@ -304,11 +305,21 @@ void emulatedCamera::installBuiltInCommands() {
                       [this](const commandPayload& payload) { return i2c_.read(payload); });
     setCommandHandler(kI2cWriteCommand,
                       [this](const commandPayload& payload) { return i2c_.write(payload); });
+    installFirmwareCommands();
     setCommandHandler(kEndTransferCommand, [this](const commandPayload&) {
         commandReply reply;
         reply.status = features_.endTransfer();
         return reply;
     });
+}
+
+void emulatedCamera::installFirmwareCommands() {
+    setCommandHandler(emulatedBlockFlash::kCmdStart,
+                      [this](const commandPayload& payload) { return blockFlash_.start(payload); });
+    setCommandHandler(emulatedBlockFlash::kCmdBlock,
+                      [this](const commandPayload& payload) { return blockFlash_.block(payload); });
+    setCommandHandler(emulatedBlockFlash::kCmdEnd,
+                      [this](const commandPayload& payload) { return blockFlash_.end(payload); });
 }
 
 void emulatedCamera::installIdentityCommands() {

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "emu/emulatedBlockFlash.h"
 #include "emu/emulatedCommand.h"
 #include "emu/emulatedDsp.h"
 #include "emu/emulatedDspEvents.h"
@@ -95,6 +96,8 @@ class emulatedCamera {
     // For handlers that open feature-report data phases.
     emulatedFeaturePort& featurePort() { return features_; }
     emulatedI2cBus& i2cBus() { return bus_; }
+    // The block-protocol firmware update of components 0, 1 and 10 (0xC0 to 0xC2).
+    emulatedBlockFlash& blockFlash() { return blockFlash_; }
     // The DSP function blocks, the save count and the last calibration command.
     emulatedDsp& dsp() { return dsp_; }
     // The interrupts that white balance, defect detection and storing the settings raise.
@@ -179,6 +182,7 @@ class emulatedCamera {
 
     void installBuiltInCommands();
     void installIdentityCommands();
+    void installFirmwareCommands();
     void queueFault(const replyFault& fault);
     commandSettings settingsFor(uint8_t commandId);
     void answer(uint64_t session, const report& command);
@@ -192,6 +196,7 @@ class emulatedCamera {
     emulatedFeaturePort features_;
     emulatedI2cBus bus_;
     emulatedI2cCommands i2c_;
+    emulatedBlockFlash blockFlash_;
     emulatedDsp dsp_;
     emulatedDspEvents dspEvents_;
     emulatedIdentity identity_;

@@ -1,0 +1,106 @@
+// The parts of a firmware update that need no camera: the progress arithmetic, reading an
+// untrusted file and the cancellable clock.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include "device/firmwareFile.h"
+#include "device/steadyUpdateClock.h"
+#include "device/updateProgress.h"
+
+namespace {
+
+using dravix::firmwareFile;
+using dravix::updateProgress;
+
+TEST(updateProgressTest, PercentFollowsTheCountersIn64BitsAndReaches100OnlyOnSuccess) {
+    const struct {
+        uint64_t total;
+        uint64_t done;
+        bool finished;
+        uint8_t result;
+        uint8_t percent;
+    } cases[] = {
+        {0, 0, false, 0, 0},
+        {1000, 500, false, 0, 50},
+        {1000, 1000, false, 0, 99},              // all sent, final answer pending
+        {1000, 1000, true, 0, 100},              //
+        {0, 0, true, 0, 100},                    // nothing to write, still a success
+        {1000, 1000, true, 1, 99},               // a failure never shows 100
+        {1000, 400, true, 47, 40},               //
+        {50'000'000, 49'000'000, false, 0, 98},  // above 2^32 / 100
+        {5'000'000'000, 2'500'000'000, false, 0, 50},
+        {100, 250, false, 0, 99},  // capped
+    };
+    for (const auto& test : cases) {
+        SCOPED_TRACE(testing::Message() << test.done << " of " << test.total);
+        updateProgress progress;
+        progress.begin(test.total);
+        progress.advance(test.done);
+        if (test.finished) {
+            progress.finish(test.result);
+        }
+        EXPECT_EQ(progress.percent(), test.percent);
+    }
+}
+
+class firmwareFileTest : public testing::Test {
+  protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/dravix-fw-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        directory_ = pattern;
+    }
+    void TearDown() override { std::filesystem::remove_all(directory_); }
+    std::string file(const std::string& name, std::size_t size) {
+        const std::string path = (directory_ / name).string();
+        std::ofstream(path) << std::string(size, 'x');
+        return path;
+    }
+    std::filesystem::path directory_;
+};
+
+TEST_F(firmwareFileTest, OnlyRegularFilesUpToTheLimitAreRead) {
+    const std::string fifo = (directory_ / "fifo").string();
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const struct {
+        std::string path;
+        firmwareFile::outcome outcome;
+        std::size_t size;
+    } cases[] = {
+        {file("small", 10), firmwareFile::outcome::ok, 10},
+        {file("limit", 100), firmwareFile::outcome::ok, 100},
+        {file("empty", 0), firmwareFile::outcome::ok, 0},
+        {file("over", 101), firmwareFile::outcome::tooLarge, 0},
+        {(directory_ / "missing").string(), firmwareFile::outcome::cannotOpen, 0},
+        {directory_.string(), firmwareFile::outcome::notRegular, 0},
+        {fifo, firmwareFile::outcome::notRegular, 0},
+        {"/dev/zero", firmwareFile::outcome::notRegular, 0},
+    };
+    for (const auto& test : cases) {
+        SCOPED_TRACE(test.path);
+        std::vector<uint8_t> image(3);
+        EXPECT_EQ(firmwareFile::read(test.path, 100, image), test.outcome);
+        EXPECT_EQ(image.size(), test.size);
+    }
+}
+
+// A cancel ends the longest pause of a head update (65,535 ms) at once.
+TEST(steadyUpdateClockTest, ACancelEndsALongWait) {
+    dravix::manualResetEvent cancel;
+    bool cancelled = false;
+    std::thread waiter([&] {
+        cancelled =
+            dravix::steadyUpdateClock::instance().waitFor(cancel, std::chrono::milliseconds(65535));
+    });
+    cancel.set();
+    waiter.join();
+    EXPECT_TRUE(cancelled);
+}
+
+}  // namespace
