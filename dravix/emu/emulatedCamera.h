@@ -21,6 +21,7 @@
 #include "emu/emulatedI2cBus.h"
 #include "emu/emulatedI2cCommands.h"
 #include "emu/emulatedIdentity.h"
+#include "emu/emulatedInterrupts.h"
 #include "emu/emulatedVideoFormat.h"
 #include "emu/emulatedVideoSource.h"
 #include "emu/emulatedWireRecorder.h"
@@ -104,11 +105,14 @@ class emulatedCamera {
     emulatedDspEvents& dspEvents() { return dspEvents_; }
     // Versions, serial numbers, hardware revisions, the head controls and configuration blocks.
     emulatedIdentity& identity() { return identity_; }
+    // The camera's own interrupts, through its interrupt switches; models raise their events here.
+    emulatedInterrupts& interrupts() { return interrupts_; }
 
     // The application states the host reported (CMD_APP_STATE), oldest first.
     std::vector<uint8_t> appStates() const;
 
-    // Sends an interrupt report at once: id 2, `type`, the 60 data bytes, two zero bytes.
+    // Sends an interrupt report at once: id 2, `type`, the 60 data bytes, two zero bytes. The
+    // interrupt switches do not apply.
     void injectInterrupt(uint8_t type, const std::array<uint8_t, 60>& data);
     // The same after `delay`, in order with the replies due by then.
     void injectInterrupt(uint8_t type, const std::array<uint8_t, 60>& data,
@@ -200,6 +204,7 @@ class emulatedCamera {
     emulatedDsp dsp_;
     emulatedDspEvents dspEvents_;
     emulatedIdentity identity_;
+    emulatedInterrupts interrupts_;
     emulatedWireRecorder recorder_;
     std::atomic<bool> stalledWrites_{false};
 
