@@ -4,6 +4,7 @@
 
 #include "device/blockProtocol.h"
 #include "device/firmwareFile.h"
+#include "device/flashLoader.h"
 #include "device/steadyUpdateClock.h"
 #include "platform/libraryThread.h"
 
@@ -19,20 +20,20 @@ struct componentKind {
     method how;
     // Files above this size are refused before anything is allocated or sent.
     uint64_t maxSize;
+    // The I2C device of the flash loader and JTAG methods.
+    uint8_t address;
 };
 
-// The flash loader's block count is 8 bits wide: (size - 1152) / 128 + 9 must stay below 256.
-constexpr uint64_t kMaxLoaderImage = 32767;
 constexpr uint64_t kMaxJtagImage = 64ull * 1024 * 1024;
 
 constexpr componentKind kKinds[] = {
-    {0, "FX3 firmware update", method::blockProtocol, blockProtocol::kMaxImageSize},
-    {1, "FPGA firmware update", method::blockProtocol, blockProtocol::kMaxImageSize},
-    {10, "FPGA OSD Graphic update", method::blockProtocol, blockProtocol::kMaxImageSize},
-    {3, "ELC firmware update", method::flashLoader, kMaxLoaderImage},
-    {6, "user control firmware update", method::flashLoader, kMaxLoaderImage},
-    {7, "LED firmware update", method::flashLoader, kMaxLoaderImage},
-    {4, "FPGA head firmware update", method::jtag, kMaxJtagImage},
+    {0, "FX3 firmware update", method::blockProtocol, blockProtocol::kMaxImageSize, 0},
+    {1, "FPGA firmware update", method::blockProtocol, blockProtocol::kMaxImageSize, 0},
+    {10, "FPGA OSD Graphic update", method::blockProtocol, blockProtocol::kMaxImageSize, 0},
+    {3, "ELC firmware update", method::flashLoader, flashLoaderImage::kMaxFileSize, 0x78},
+    {6, "user control firmware update", method::flashLoader, flashLoaderImage::kMaxFileSize, 0x32},
+    {7, "LED firmware update", method::flashLoader, flashLoaderImage::kMaxFileSize, 0x74},
+    {4, "FPGA head firmware update", method::jtag, kMaxJtagImage, 0x78},
 };
 
 const componentKind* kindOf(uint8_t component) {
@@ -148,10 +149,12 @@ void firmwareUpdate::run(uint8_t component, std::unique_ptr<updateSession> sessi
 }
 
 uint8_t firmwareUpdate::runMethod(uint8_t component, updateSession& session) {
-    switch (kindOf(component)->how) {
+    const componentKind& kind = *kindOf(component);
+    switch (kind.how) {
         case method::blockProtocol:
             return blockProtocol(session, component).run();
         case method::flashLoader:
+            return flashLoader(session, kind.address).run();
         case method::jtag:
             break;
     }

@@ -316,7 +316,15 @@ void emulatedCamera::installBuiltInCommands() {
     });
 }
 
+emulatedFlashLoader& emulatedCamera::flashLoader(uint8_t address) {
+    return *loaders_.at(address);
+}
+
 void emulatedCamera::installFirmwareCommands() {
+    for (const uint8_t address : {0x78, 0x32, 0x74}) {
+        loaders_[address] = std::make_shared<emulatedFlashLoader>([this] { unplug(); });
+        bus_.attach(address, loaders_[address]);
+    }
     setCommandHandler(emulatedBlockFlash::kCmdStart,
                       [this](const commandPayload& payload) { return blockFlash_.start(payload); });
     setCommandHandler(emulatedBlockFlash::kCmdBlock,

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -17,6 +18,7 @@
 #include "emu/emulatedDsp.h"
 #include "emu/emulatedDspEvents.h"
 #include "emu/emulatedFeaturePort.h"
+#include "emu/emulatedFlashLoader.h"
 #include "emu/emulatedHidEndpoint.h"
 #include "emu/emulatedI2cBus.h"
 #include "emu/emulatedI2cCommands.h"
@@ -99,6 +101,8 @@ class emulatedCamera {
     emulatedI2cBus& i2cBus() { return bus_; }
     // The block-protocol firmware update of components 0, 1 and 10 (0xC0 to 0xC2).
     emulatedBlockFlash& blockFlash() { return blockFlash_; }
+    // The flash loaders of the head (0x78), user-control (0x32) and LED (0x74) controllers.
+    emulatedFlashLoader& flashLoader(uint8_t address);
     // The DSP function blocks, the save count and the last calibration command.
     emulatedDsp& dsp() { return dsp_; }
     // The interrupts that white balance, defect detection and storing the settings raise.
@@ -201,6 +205,7 @@ class emulatedCamera {
     emulatedI2cBus bus_;
     emulatedI2cCommands i2c_;
     emulatedBlockFlash blockFlash_;
+    std::map<uint8_t, std::shared_ptr<emulatedFlashLoader>> loaders_;
     emulatedDsp dsp_;
     emulatedDspEvents dspEvents_;
     emulatedIdentity identity_;

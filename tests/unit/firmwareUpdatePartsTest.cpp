@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "device/firmwareFile.h"
+#include "device/flashLoaderImage.h"
 #include "device/steadyUpdateClock.h"
 #include "device/updateProgress.h"
 
@@ -87,6 +88,44 @@ TEST_F(firmwareFileTest, OnlyRegularFilesUpToTheLimitAreRead) {
         std::vector<uint8_t> image(3);
         EXPECT_EQ(firmwareFile::read(test.path, 100, image), test.outcome);
         EXPECT_EQ(image.size(), test.size);
+    }
+}
+
+TEST(flashLoaderImageTest, ChecksumIsCrc8Tech3250OverTheNumberAndTheReversedBlock) {
+    const uint8_t check[] = {'1', '2', '3', '4', '5', '6', '7', '8', '9'};
+    EXPECT_EQ(dravix::flashLoaderImage::crc8(check, sizeof check), 0x97);
+    uint8_t block[128];
+    uint8_t reversed[129];
+    reversed[0] = 9;
+    for (int i = 0; i < 128; ++i) {
+        block[i] = static_cast<uint8_t>(i * 3);
+        reversed[128 - i] = block[i];
+    }
+    EXPECT_EQ(dravix::flashLoaderImage::blockChecksum(9, block),
+              dravix::flashLoaderImage::crc8(reversed, sizeof reversed));
+}
+
+TEST(flashLoaderImageTest, OnlyImagesFrom1153To32767BytesAreConvertedAndCounted) {
+    const struct {
+        std::size_t size;
+        bool valid;
+        std::size_t lastBlock;  // the highest block number written
+    } cases[] = {
+        {1151, false, 0}, {1152, false, 0},   {1153, true, 8},
+        {1280, true, 9},  {32767, true, 254}, {32768, false, 0},
+    };
+    for (const auto& test : cases) {
+        SCOPED_TRACE(test.size);
+        std::vector<uint8_t> image(test.size, 0x11);
+        image[0] = 3;
+        std::fill(image.begin() + 1, image.begin() + 128, 0xFF);
+        ASSERT_EQ(dravix::flashLoaderImage::convert(image), test.valid);
+        if (test.valid) {
+            const auto blocks = dravix::flashLoaderImage::blocksToWrite(image);
+            ASSERT_FALSE(blocks.empty());
+            EXPECT_EQ(blocks.front().number, 8);
+            EXPECT_EQ(blocks.back().number, test.lastBlock);
+        }
     }
 }
 
