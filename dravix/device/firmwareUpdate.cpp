@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "device/blockProtocol.h"
+#include "device/cFpgaHead.h"
 #include "device/firmwareFile.h"
 #include "device/flashLoader.h"
 #include "device/steadyUpdateClock.h"
@@ -156,7 +157,7 @@ uint8_t firmwareUpdate::runMethod(uint8_t component, updateSession& session) {
         case method::flashLoader:
             return flashLoader(session, kind.address).run();
         case method::jtag:
-            break;
+            return cFpgaHead(session).firmwareThread();
     }
     return 1;
 }

@@ -14,6 +14,7 @@ constexpr uint8_t kGetVersionCommand = 0x02;
 constexpr uint8_t kGetSerialCommand = 0x03;
 constexpr uint8_t kGetHardwareRevCommand = 0x04;
 constexpr uint8_t kControlCommand = 0xD0;
+constexpr uint8_t kHeadAddress = 0x78;
 constexpr uint8_t kConfigSetCommand = 0xD2;
 constexpr uint8_t kConfigGetCommand = 0xD3;
 constexpr uint8_t kDspGetCommand = 0x20;
@@ -49,6 +50,7 @@ emulatedCamera::emulatedCamera(int number, uint32_t setId, const emulatedVideoFo
       videoKey_(videoKeyOf(number, setId)),
       i2c_(bus_, features_),
       blockFlash_(features_, [this] { unplug(); }),
+      jtag_(std::make_shared<emulatedJtagPort>([this] { unplug(); })),
       dsp_([this](bool flipped) { setVerticalFlip(flipped); }),
       dspEvents_(dsp_,
                  [this](uint8_t type, const emulatedDspEvents::interruptData& data,
@@ -316,6 +318,10 @@ void emulatedCamera::installBuiltInCommands() {
     });
 }
 
+emulatedJtagPort& emulatedCamera::jtagPort() {
+    return *jtag_;
+}
+
 emulatedFlashLoader& emulatedCamera::flashLoader(uint8_t address) {
     return *loaders_.at(address);
 }
@@ -325,6 +331,17 @@ void emulatedCamera::installFirmwareCommands() {
         loaders_[address] = std::make_shared<emulatedFlashLoader>([this] { unplug(); });
         bus_.attach(address, loaders_[address]);
     }
+    bus_.attach(kHeadAddress,
+                std::make_shared<emulatedHeadController>(loaders_[kHeadAddress], jtag_));
+    // Powering the head on again loads a JTAG stream that came since the port was armed.
+    setCommandHandler(kControlCommand, [this](const commandPayload& payload) {
+        const bool wasPowered = identity_.headPower();
+        commandReply reply = identity_.control(payload);
+        if (!wasPowered && identity_.headPower()) {
+            jtag_->onHeadPowerOn();
+        }
+        return reply;
+    });
     setCommandHandler(emulatedBlockFlash::kCmdStart,
                       [this](const commandPayload& payload) { return blockFlash_.start(payload); });
     setCommandHandler(emulatedBlockFlash::kCmdBlock,

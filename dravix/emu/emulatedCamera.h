@@ -19,11 +19,13 @@
 #include "emu/emulatedDspEvents.h"
 #include "emu/emulatedFeaturePort.h"
 #include "emu/emulatedFlashLoader.h"
+#include "emu/emulatedHeadController.h"
 #include "emu/emulatedHidEndpoint.h"
 #include "emu/emulatedI2cBus.h"
 #include "emu/emulatedI2cCommands.h"
 #include "emu/emulatedIdentity.h"
 #include "emu/emulatedInterrupts.h"
+#include "emu/emulatedJtagPort.h"
 #include "emu/emulatedVideoFormat.h"
 #include "emu/emulatedVideoSource.h"
 #include "emu/emulatedWireRecorder.h"
@@ -103,6 +105,8 @@ class emulatedCamera {
     emulatedBlockFlash& blockFlash() { return blockFlash_; }
     // The flash loaders of the head (0x78), user-control (0x32) and LED (0x74) controllers.
     emulatedFlashLoader& flashLoader(uint8_t address);
+    // The head FPGA's JTAG port on the head controller (0x78).
+    emulatedJtagPort& jtagPort();
     // The DSP function blocks, the save count and the last calibration command.
     emulatedDsp& dsp() { return dsp_; }
     // The interrupts that white balance, defect detection and storing the settings raise.
@@ -205,6 +209,7 @@ class emulatedCamera {
     emulatedI2cBus bus_;
     emulatedI2cCommands i2c_;
     emulatedBlockFlash blockFlash_;
+    std::shared_ptr<emulatedJtagPort> jtag_;
     std::map<uint8_t, std::shared_ptr<emulatedFlashLoader>> loaders_;
     emulatedDsp dsp_;
     emulatedDspEvents dspEvents_;

@@ -73,37 +73,14 @@ TEST_F(loaderUpdateTest, EveryControllerEndsWithItsFlashHoldingTheProgram) {
     }
 }
 
-// Each entry: the command report's id, then the I2C register or the control sub-command and
-// its value.
-std::vector<std::string> commandTrace(const std::vector<dravix::emu::wireRecord>& records) {
-    std::vector<std::string> trace;
-    for (const auto& record : records) {
-        if (record.kind != wireKind::output) {
-            continue;
-        }
-        const auto& bytes = record.bytes;
-        char text[32];
-        if (bytes[1] == 0xD0) {
-            snprintf(text, sizeof text, "ctrl %02X %d", bytes[2], bytes[3]);
-        } else if (bytes[1] == 0xE0 || bytes[1] == 0xE1) {
-            snprintf(text, sizeof text, "%s %02X %c", bytes[1] == 0xE0 ? "read" : "write", bytes[2],
-                     bytes[6]);
-        } else {
-            snprintf(text, sizeof text, "cmd %02X", bytes[1]);
-        }
-        trace.push_back(text);
-    }
-    return trace;
-}
-
 TEST_F(loaderUpdateTest, WireTraceAndPausesOfAOneBlockProgram) {
     camera().startRecording();
     ASSERT_EQ(ZEL_CAM_UpUFTFirmwareUpdate(0, writeFile("uft.bin", loaderFile(1153)).c_str()), 0);
     ASSERT_EQ(finishedResult(), 0);
     const std::vector<std::string> expected = {
-        "ctrl 83 0",  "write 32 X", "write 32 X", "write 32 \x83", "read 32 %", "write 32 Q",
-        "write 32 R", "read 32 %",  "write 32 S", "cmd E2",        "read 32 %", "read 32 D",
-        "cmd E2",     "ctrl 83 1",  "write 32 T", "ctrl 83 1",
+        "ctrl 83 0",   "write 32 58", "write 32 58", "write 32 83", "read 32 25", "write 32 51",
+        "write 32 52", "read 32 25",  "write 32 53", "cmd E2",      "read 32 25", "read 32 44",
+        "cmd E2",      "ctrl 83 1",   "write 32 54", "ctrl 83 1",
     };
     EXPECT_EQ(commandTrace(camera().recorded()), expected);
     using std::chrono::milliseconds;

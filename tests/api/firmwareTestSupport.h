@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <mutex>
@@ -73,6 +74,29 @@ class firmwareTest : public openCameraTest {
 
     fakeUpdateClock clock_;
 };
+
+// The command reports on the wire, one entry each: "ctrl <sub-command> <value>", "read" or
+// "write" with the I2C address and register, or "cmd <id>" for any other command.
+inline std::vector<std::string> commandTrace(const std::vector<dravix::emu::wireRecord>& records) {
+    std::vector<std::string> trace;
+    for (const auto& record : records) {
+        if (record.kind != dravix::emu::wireKind::output) {
+            continue;
+        }
+        const auto& bytes = record.bytes;
+        char text[32];
+        if (bytes[1] == 0xD0) {
+            snprintf(text, sizeof text, "ctrl %02X %d", bytes[2], bytes[3]);
+        } else if (bytes[1] == 0xE0 || bytes[1] == 0xE1) {
+            snprintf(text, sizeof text, "%s %02X %02X", bytes[1] == 0xE0 ? "read" : "write",
+                     bytes[2], bytes[6]);
+        } else {
+            snprintf(text, sizeof text, "cmd %02X", bytes[1]);
+        }
+        trace.push_back(text);
+    }
+    return trace;
+}
 
 // `size` bytes that differ from block to block and within each block.
 inline std::vector<uint8_t> patternImage(std::size_t size, uint8_t seed = 1) {

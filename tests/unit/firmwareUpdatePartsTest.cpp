@@ -11,6 +11,7 @@
 
 #include "device/firmwareFile.h"
 #include "device/flashLoaderImage.h"
+#include "device/jtagSchedule.h"
 #include "device/steadyUpdateClock.h"
 #include "device/updateProgress.h"
 
@@ -126,6 +127,43 @@ TEST(flashLoaderImageTest, OnlyImagesFrom1153To32767BytesAreConvertedAndCounted)
             EXPECT_EQ(blocks.front().number, 8);
             EXPECT_EQ(blocks.back().number, test.lastBlock);
         }
+    }
+}
+
+TEST(jtagBinFileTest, CrcFeedsEachByteAsA32BitWord) {
+    const uint8_t abc[] = {'a', 'b', 'c'};
+    EXPECT_EQ(dravix::jtagBinFile::crc32(abc, sizeof abc), 0x049120EDu);
+}
+
+// Pauses are due at position ÷ 2 bytes; chunks end there and are never empty.
+TEST(jtagScheduleTest, ChunksEndAtEveryPendingPause) {
+    const struct {
+        std::vector<dravix::jtagBinFile::pause> pauses;
+        std::size_t length;
+        std::vector<std::size_t> chunks;
+        std::vector<uint16_t> delays;
+    } cases[] = {
+        {{}, 300, {128, 128, 44}, {}},
+        {{{0, 7}}, 10, {10}, {7}},
+        {{{20, 2}, {21, 1}}, 200, {10, 128, 62}, {2, 1}},  // both due after 10 bytes
+        {{{500, 5}}, 300, {128, 122, 50}, {5}},
+        {{{601, 5}}, 300, {128, 128, 44}, {}},  // beyond the end
+    };
+    for (const auto& test : cases) {
+        dravix::jtagSchedule schedule(test.pauses, test.length);
+        std::vector<std::size_t> chunks;
+        std::vector<uint16_t> delays;
+        std::size_t sent = 0;
+        while (std::size_t length = schedule.chunkLength(sent)) {
+            for (uint16_t delay : schedule.takeDuePauses(sent)) {
+                delays.push_back(delay);
+            }
+            length = schedule.chunkLength(sent);
+            chunks.push_back(length);
+            sent += length;
+        }
+        EXPECT_EQ(chunks, test.chunks);
+        EXPECT_EQ(delays, test.delays);
     }
 }
 
