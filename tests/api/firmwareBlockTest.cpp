@@ -244,3 +244,36 @@ TEST_F(blockUpdateTest, ClientCommandsStayOutsideABlockAndItsReport) {
 }
 
 }  // namespace
+
+namespace {
+
+// Two emulated cameras; the library opens the first as camera 0.
+class twoCameraUpdateTest : public firmwareTest {
+  protected:
+    void SetUp() override {
+        firmwareTest::SetUp();
+        dravix::libraryState::instance().destroyAll();
+        cameras().configure(2);
+        int32_t index = 9;
+        uint8_t count = 0;
+        ASSERT_EQ(ZEL_CAM_Init(0, &index, &count), 0);
+        ASSERT_EQ(ZEL_CAM_Open(0), 0);
+        cam()->firmware().setClock(clock_);
+    }
+};
+
+TEST_F(twoCameraUpdateTest, AnotherCamerasUnplugDoesNotAbortTheUpdate) {
+    const std::vector<uint8_t> image = patternImage(4 * 1024 * 1024);
+    dravix::emu::emulatedCamera& own = *cameras().camera(1);
+    own.setReplyLatency(std::chrono::microseconds(0));
+    ASSERT_TRUE(eventually([] { return cam()->cameraCount() == 2; }));
+    ASSERT_EQ(ZEL_CAM_Fx3FirmwareUpdate(0, writeFile("fx3.img", image).c_str()), 0);
+    ASSERT_TRUE(eventually([&] { return own.blockFlash().blocksReceived().size() > 3; }));
+    cameras().camera(2)->unplug();
+    EXPECT_TRUE(eventually([] { return cam()->cameraCount() == 1; }));
+    EXPECT_EQ(finishedResult(), 0);
+    EXPECT_EQ(own.blockFlash().flash(0), image);
+    cameras().camera(2)->replug();
+}
+
+}  // namespace
