@@ -126,7 +126,9 @@ class frameRecorder {
         std::lock_guard<std::mutex> lock(mutex_);
         return upright_.size();
     }
-    // True when the last `n` frames carry consecutive numbers read the given way up.
+    // True when the last `n` frames carry rising numbers read the given way up. A loaded machine
+    // may drop frames, so a gap of up to a second of frames counts; a frame read the wrong way
+    // up gives a number unrelated to its neighbours.
     bool consecutive(bool upsideDown, std::size_t n = 3) {
         std::lock_guard<std::mutex> lock(mutex_);
         const auto& numbers = upsideDown ? turned_ : upright_;
@@ -134,7 +136,8 @@ class frameRecorder {
             return false;
         }
         for (std::size_t i = numbers.size() - n + 1; i < numbers.size(); ++i) {
-            if (numbers[i] != numbers[i - 1] + 1) {
+            const uint32_t step = numbers[i] - numbers[i - 1];
+            if (step == 0 || step > kMaxDroppedFrames) {
                 return false;
             }
         }
@@ -142,6 +145,7 @@ class frameRecorder {
     }
 
   private:
+    static constexpr uint32_t kMaxDroppedFrames = 60;
     std::mutex mutex_;
     std::condition_variable arrived_;
     std::vector<uint32_t> upright_;
