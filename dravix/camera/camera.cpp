@@ -1,5 +1,7 @@
 #include "camera/camera.h"
 
+#include <algorithm>
+
 namespace dravix {
 
 namespace {
@@ -19,6 +21,7 @@ camera::camera(logger& log, videoDeviceList& devices, uint16_t vendorId, uint16_
       commands_(
           log, [this] { return cameraDsp::hid(); }, *status_, statusMutex_),
       refresh_(log, commands_),
+      update_(log, *status_, statusMutex_),
       decoder_(
           log, commands_, refresh_, wbPush(), [this] { return interrupts_.stopAsked(); },
           [this] { reportStatus(); }),
@@ -110,12 +113,16 @@ int camera::close() {
         moniker_.clear();
         closeInterfaces();
     }
+    update_.cancelAndJoin();
     video_->stopVideo();          // a stream a callback started meanwhile
     video_->pictures().cancel();  // no frame will follow a pending picture request
     return 0;
 }
 
+// A running update is cancelled first: the channel's close then fails its command in flight at
+// once, and it is joined after.
 void camera::endThreads() {
+    update_.requestCancel();
     watcher_.stop();
     endInterrupts();
 }
@@ -149,6 +156,7 @@ void camera::closeInterfaces() {
 // On the watcher's thread, which holds no lock here: it may wait for the delivery and interrupt
 // threads.
 void camera::onDeviceLost() {
+    update_.requestCancel();
     video_->stopVideo();
     endInterrupts();
     {
@@ -269,6 +277,27 @@ uint8_t camera::setHvFlipByte(uint8_t value) {
         video_->setVerticalFlip((value & 1) != 0);
     }
     return result;
+}
+
+uint8_t camera::updateFirmware(const std::string& path, uint8_t component) {
+    if (!opened_) {
+        log_.error("camera::updateFirmware: camera is not open");
+        return 1;
+    }
+    return update_.start(component, path, hid());
+}
+
+// An update's progress stays readable while the camera is closed, as it is when the device
+// re-enumerates after its firmware changed.
+uint8_t camera::updateStatus(uint8_t& percent) {
+    const updateProgress& progress = update_.progress();
+    if (!opened_ && !progress.everStarted()) {
+        log_.error("camera::updateStatus: camera is not open");
+        percent = std::min<uint8_t>(percent, updateProgress::kFinished);
+        return 1;
+    }
+    percent = progress.percent();
+    return progress.result();
 }
 
 }  // namespace dravix

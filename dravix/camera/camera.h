@@ -9,6 +9,7 @@
 #include "camera/deviceWatcher.h"
 #include "camera/videoDeviceList.h"
 #include "device/deviceCommands.h"
+#include "device/firmwareUpdate.h"
 #include "device/fx3Hid.h"
 #include "device/identityRefresh.h"
 #include "device/interruptDecoder.h"
@@ -67,6 +68,15 @@ class camera : public cameraDsp, private deviceWatcher::client {
     deviceCommands& commands() { return commands_; }
     identityRefresh& refresh() { return refresh_; }
 
+    // Starts the update of `component` from the file at `path` on its own thread; 0 once it
+    // runs, 1 when the camera is not open or the request is refused.
+    uint8_t updateFirmware(const std::string& path, uint8_t component);
+    // The progress of the last update in percent and its result (0 while running or after
+    // success). Also after a close, as long as an update was asked for; else 1 with the
+    // caller's value capped at 100.
+    uint8_t updateStatus(uint8_t& percent);
+    firmwareUpdate& firmware() { return update_; }
+
     fx3UvcVid& video() { return *video_; }
     bool isOpened() const { return opened_; }
     bool isHidOpen() const { return hidOpen_; }
@@ -121,6 +131,7 @@ class camera : public cameraDsp, private deviceWatcher::client {
 
     deviceCommands commands_;
     identityRefresh refresh_;
+    firmwareUpdate update_;
     interruptDecoder decoder_;
 
     // Declared last: destroyed (and joined) first, while everything it uses still exists.

@@ -14,6 +14,7 @@ constexpr uint8_t kGetVersionCommand = 0x02;
 constexpr uint8_t kGetSerialCommand = 0x03;
 constexpr uint8_t kGetHardwareRevCommand = 0x04;
 constexpr uint8_t kControlCommand = 0xD0;
+constexpr uint8_t kHeadAddress = 0x78;
 constexpr uint8_t kConfigSetCommand = 0xD2;
 constexpr uint8_t kConfigGetCommand = 0xD3;
 constexpr uint8_t kDspGetCommand = 0x20;
@@ -54,6 +55,8 @@ emulatedCamera::emulatedCamera(int number, uint32_t setId, const emulatedVideoFo
       hidPath_(kHidPathPrefix + std::to_string(number)),
       videoKey_(videoKeyOf(number, setId)),
       i2c_(bus_, features_),
+      blockFlash_(features_, [this] { unplug(); }),
+      jtag_(std::make_shared<emulatedJtagPort>([this] { unplug(); })),
       dsp_([this](bool flipped) { setVerticalFlip(flipped); }),
       dspEvents_(dsp_,
                  [this](uint8_t type, const emulatedDspEvents::interruptData& data,
@@ -329,11 +332,35 @@ void emulatedCamera::installBuiltInCommands() {
                       [this](const commandPayload& payload) { return i2c_.read(payload); });
     setCommandHandler(kI2cWriteCommand,
                       [this](const commandPayload& payload) { return i2c_.write(payload); });
+    installFirmwareCommands();
     setCommandHandler(kEndTransferCommand, [this](const commandPayload&) {
         commandReply reply;
         reply.status = features_.endTransfer();
         return reply;
     });
+}
+
+emulatedJtagPort& emulatedCamera::jtagPort() {
+    return *jtag_;
+}
+
+emulatedFlashLoader& emulatedCamera::flashLoader(uint8_t address) {
+    return *loaders_.at(address);
+}
+
+void emulatedCamera::installFirmwareCommands() {
+    for (const uint8_t address : {0x78, 0x32, 0x74}) {
+        loaders_[address] = std::make_shared<emulatedFlashLoader>([this] { unplug(); });
+        bus_.attach(address, loaders_[address]);
+    }
+    bus_.attach(kHeadAddress,
+                std::make_shared<emulatedHeadController>(loaders_[kHeadAddress], jtag_));
+    setCommandHandler(emulatedBlockFlash::kCmdStart,
+                      [this](const commandPayload& payload) { return blockFlash_.start(payload); });
+    setCommandHandler(emulatedBlockFlash::kCmdBlock,
+                      [this](const commandPayload& payload) { return blockFlash_.block(payload); });
+    setCommandHandler(emulatedBlockFlash::kCmdEnd,
+                      [this](const commandPayload& payload) { return blockFlash_.end(payload); });
 }
 
 void emulatedCamera::installIdentityCommands() {
@@ -363,6 +390,8 @@ commandReply emulatedCamera::control(const commandPayload& payload) {
         return reply;
     }
     if (payload[0] == kHeadPowerControl && !headWasPowered && identity_.headPower()) {
+        // The head FPGA loads a JTAG stream that came since its port was armed.
+        jtag_->onHeadPowerOn();
         interrupts_.raise(emulatedInterrupts::kHead, kHeadBooted);
         interrupts_.raise(emulatedInterrupts::kController, kHeadConnected);
     } else if (payload[0] == kRebootControl) {

@@ -6,21 +6,26 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "emu/emulatedBlockFlash.h"
 #include "emu/emulatedCommand.h"
 #include "emu/emulatedDsp.h"
 #include "emu/emulatedDspEvents.h"
 #include "emu/emulatedFeaturePort.h"
+#include "emu/emulatedFlashLoader.h"
+#include "emu/emulatedHeadController.h"
 #include "emu/emulatedHidEndpoint.h"
 #include "emu/emulatedI2cBus.h"
 #include "emu/emulatedI2cCommands.h"
 #include "emu/emulatedIdentity.h"
 #include "emu/emulatedInterrupts.h"
+#include "emu/emulatedJtagPort.h"
 #include "emu/emulatedVideoFormat.h"
 #include "emu/emulatedVideoSource.h"
 #include "emu/emulatedWireRecorder.h"
@@ -101,6 +106,12 @@ class emulatedCamera {
     // For handlers that open feature-report data phases.
     emulatedFeaturePort& featurePort() { return features_; }
     emulatedI2cBus& i2cBus() { return bus_; }
+    // The block-protocol firmware update of components 0, 1 and 10 (0xC0 to 0xC2).
+    emulatedBlockFlash& blockFlash() { return blockFlash_; }
+    // The flash loaders of the head (0x78), user-control (0x32) and LED (0x74) controllers.
+    emulatedFlashLoader& flashLoader(uint8_t address);
+    // The head FPGA's JTAG port on the head controller (0x78).
+    emulatedJtagPort& jtagPort();
     // The DSP function blocks, the save count and the last calibration command.
     emulatedDsp& dsp() { return dsp_; }
     // The interrupts that white balance, defect detection and storing the settings raise.
@@ -196,6 +207,7 @@ class emulatedCamera {
 
     void installBuiltInCommands();
     void installIdentityCommands();
+    void installFirmwareCommands();
     // The control command with the events of head power and reboot.
     commandReply control(const commandPayload& payload);
     void announceStart();
@@ -212,6 +224,9 @@ class emulatedCamera {
     emulatedFeaturePort features_;
     emulatedI2cBus bus_;
     emulatedI2cCommands i2c_;
+    emulatedBlockFlash blockFlash_;
+    std::shared_ptr<emulatedJtagPort> jtag_;
+    std::map<uint8_t, std::shared_ptr<emulatedFlashLoader>> loaders_;
     emulatedDsp dsp_;
     emulatedDspEvents dspEvents_;
     emulatedIdentity identity_;

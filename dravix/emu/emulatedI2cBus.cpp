@@ -16,14 +16,14 @@ void emulatedI2cBus::attach(uint8_t address, std::shared_ptr<emulatedI2cDevice> 
 
 bool emulatedI2cBus::read(uint8_t address, uint32_t reg, uint8_t* data, std::size_t length) {
     // A model is called without the bus lock: it may be slow or use the bus itself.
-    if (auto model = modelAt(address)) {
+    if (auto model = modelAt(address); model != nullptr && model->claims(reg)) {
         return model->read(reg, data, length);
     }
     return copyOut(address, reg, data, length);
 }
 
 bool emulatedI2cBus::write(uint8_t address, uint32_t reg, const uint8_t* data, std::size_t length) {
-    if (auto model = modelAt(address)) {
+    if (auto model = modelAt(address); model != nullptr && model->claims(reg)) {
         return model->write(reg, data, length);
     }
     return copyIn(address, reg, data, length);

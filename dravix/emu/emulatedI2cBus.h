@@ -13,7 +13,7 @@ namespace dravix::emu {
 
 // The I2C bus behind the camera's I2C commands. Every device address has 64 KiB of
 // register-addressed byte storage (created on first use), unless a device model is attached
-// at that address. Thread-safe.
+// at that address and claims the register. Thread-safe.
 class emulatedI2cBus {
   public:
     static constexpr std::size_t kStorageSize = 64 * 1024;

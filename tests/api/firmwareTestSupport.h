@@ -1,0 +1,108 @@
+#pragma once
+
+#include <sys/stat.h>
+
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "camera/camera.h"
+#include "camera/libraryState.h"
+#include "device/updateClock.h"
+#include "dravix/dravix.h"
+#include "emu/emulatedWireRecorder.h"
+#include "eventually.h"
+#include "openCameraTest.h"
+
+// A clock for updates that never waits for time: each wait returns at once, telling whether
+// its event was set, and is recorded.
+class fakeUpdateClock : public dravix::updateClock {
+  public:
+    bool waitFor(dravix::manualResetEvent& event, std::chrono::milliseconds duration) override {
+        std::lock_guard<std::mutex> lock(mutex_);
+        waits_.push_back(duration);
+        return event.isSet();
+    }
+    std::vector<std::chrono::milliseconds> waits() const {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return waits_;
+    }
+
+  private:
+    mutable std::mutex mutex_;
+    std::vector<std::chrono::milliseconds> waits_;
+};
+
+// Camera 0 of openCameraTest with the fake clock, and the files and waits of update tests.
+class firmwareTest : public openCameraTest {
+  protected:
+    void SetUp() override {
+        openCameraTest::SetUp();
+        cam()->firmware().setClock(clock_);
+    }
+    static std::shared_ptr<dravix::camera> cam() {
+        return dravix::libraryState::instance().cameraAt(0);
+    }
+    std::string writeFile(const std::string& name, const std::vector<uint8_t>& bytes) {
+        const std::filesystem::path path = home_.path() / name;
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()),
+                   static_cast<std::streamsize>(bytes.size()));
+        return path.string();
+    }
+    // Waits for the update to finish; its result.
+    static int32_t finishedResult() {
+        uint8_t percent = 0;
+        eventually([] { return cam()->firmware().progress().finished(); });
+        return ZEL_CAM_Fx3FirwwareUpdateProgress(0, &percent);
+    }
+    // The command reports the host sent: command id and the payload bytes after it.
+    static std::vector<std::vector<uint8_t>> sentCommands() {
+        std::vector<std::vector<uint8_t>> commands;
+        for (const auto& record : camera().recorded()) {
+            if (record.kind == dravix::emu::wireKind::output) {
+                commands.emplace_back(record.bytes.begin() + 1, record.bytes.end());
+            }
+        }
+        return commands;
+    }
+
+    fakeUpdateClock clock_;
+};
+
+// The command reports on the wire, one entry each: "ctrl <sub-command> <value>", "read" or
+// "write" with the I2C address and register, or "cmd <id>" for any other command.
+inline std::vector<std::string> commandTrace(const std::vector<dravix::emu::wireRecord>& records) {
+    std::vector<std::string> trace;
+    for (const auto& record : records) {
+        if (record.kind != dravix::emu::wireKind::output) {
+            continue;
+        }
+        const auto& bytes = record.bytes;
+        char text[32];
+        if (bytes[1] == 0xD0) {
+            snprintf(text, sizeof text, "ctrl %02X %d", bytes[2], bytes[3]);
+        } else if (bytes[1] == 0xE0 || bytes[1] == 0xE1) {
+            snprintf(text, sizeof text, "%s %02X %02X", bytes[1] == 0xE0 ? "read" : "write",
+                     bytes[2], bytes[6]);
+        } else {
+            snprintf(text, sizeof text, "cmd %02X", bytes[1]);
+        }
+        trace.push_back(text);
+    }
+    return trace;
+}
+
+// `size` bytes that differ from block to block and within each block.
+inline std::vector<uint8_t> patternImage(std::size_t size, uint8_t seed = 1) {
+    std::vector<uint8_t> image(size);
+    for (std::size_t i = 0; i < size; ++i) {
+        image[i] = static_cast<uint8_t>(i * 7 + i / 768 + seed);
+    }
+    return image;
+}
