@@ -83,6 +83,7 @@ class camera : public cameraDsp, private deviceWatcher::client {
     uint8_t cameraCount() const { return watcher_.cameraCount(); }
     // Reports taken by the interrupt thread, for diagnostics.
     uint64_t interruptReportsTaken() const { return interrupts_.reportsTaken(); }
+    uint64_t interruptReportsHandled() const { return interrupts_.reportsHandled(); }
 
   private:
     std::string deviceKey() const override;

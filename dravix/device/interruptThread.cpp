@@ -72,6 +72,9 @@ void interruptThread::run() {
         if (taken && next.type == kStatusInterrupt && handler_) {
             handler_(next.report);
         }
+        if (taken) {
+            ++reportsHandled_;
+        }
     }
 }
 

@@ -21,6 +21,7 @@
 #include "dravix/dravix.h"
 #include "emu/emulatedCamera.h"
 #include "emu/emulatedCameraSet.h"
+#include "eventually.h"
 #include "log/logger.h"
 #include "openCameraTest.h"
 
@@ -1082,29 +1083,25 @@ class wbCounter {
 
 class dspWbPushTest : public dspExportsTest {
   protected:
-    // Sends a white-balance completion of `source` and waits until the interrupt thread took
-    // it, then one more through `marker` from the FPGA, which keeps its callback: once the
-    // marker was called, the first report was handled.
+    // Sends a white-balance completion of `source` and waits until the interrupt thread handled
+    // it, then one more through `marker` from the FPGA, which keeps its callback.
     void completeAndSettle(uint8_t source, uint32_t mask) {
-        injectTaken(source, mask);
+        injectHandled(source, mask);
         const int before = marker_.calls();
         ASSERT_EQ(ZEL_CAM_doWbPushCb(0, &wbCounter::onPush, &marker_), 0);
         camera().injectInterrupt(1, emulatedDspEvents::statusData(0, 1u << 6));
         ASSERT_TRUE(marker_.waitFor(before + 1));
         ZEL_CAM_doWbPush(0);
     }
-    // Sends a status interrupt and waits until the interrupt thread took it: it keeps one
-    // report at a time, so the next one may only be sent then.
-    void injectTaken(uint8_t source, uint32_t mask) {
+    // Sends a status interrupt and waits until the interrupt thread has handled it, so that a
+    // registration made next cannot replace the pair the report was meant for.
+    void injectHandled(uint8_t source, uint32_t mask) {
         const auto cam = dravix::libraryState::instance().cameraAt(0);
-        const uint64_t taken = cam->interruptReportsTaken();
+        // Reports are handled in order: once more are handled than were taken before this one,
+        // this one is done (counting from the handled reports could count one still running).
+        const uint64_t earlier = cam->interruptReportsTaken();
         camera().injectInterrupt(1, emulatedDspEvents::statusData(source, mask));
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        while (cam->interruptReportsTaken() == taken &&
-               std::chrono::steady_clock::now() < deadline) {
-            std::this_thread::yield();
-        }
-        EXPECT_NE(cam->interruptReportsTaken(), taken);
+        EXPECT_TRUE(eventually([&] { return cam->interruptReportsHandled() > earlier; }));
     }
     wbCounter marker_;
 };
@@ -1163,7 +1160,7 @@ TEST_F(dspWbPushTest, aFailedPushWithdrawsItsRegistration) {
 TEST_F(dspWbPushTest, theSkipBitLeavesTheHeadsCallbackRegistered) {
     wbCounter counter;
     ASSERT_EQ(ZEL_CAM_doWbPushCb(0, &wbCounter::onPush, &counter), 0);
-    injectTaken(1, (1u << 15) | (1u << 5));
+    injectHandled(1, (1u << 15) | (1u << 5));
     camera().injectInterrupt(1, emulatedDspEvents::statusData(1, 1u << 5));
     ASSERT_TRUE(counter.waitFor(1));
     EXPECT_EQ(counter.calls(), 1);
