@@ -226,6 +226,21 @@ void emulatedCamera::queueLateReply(std::chrono::milliseconds delay) {
     queueFault({replyFault::kind::lateReply, 0, delay});
 }
 
+void emulatedCamera::queueHeldReply() {
+    queueFault({replyFault::kind::heldReply});
+}
+
+void emulatedCamera::releaseHeldReplies() {
+    std::vector<std::pair<uint64_t, report>> held;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        held.swap(heldReplies_);
+    }
+    for (const auto& [session, reply] : held) {
+        endpoint_.post(session, reply);
+    }
+}
+
 void emulatedCamera::queueWrongEcho(uint8_t commandId) {
     queueFault({replyFault::kind::wrongEcho, commandId});
 }
@@ -441,6 +456,11 @@ void emulatedCamera::deliver(uint64_t session, report& reply, const commandSetti
             case replyFault::kind::lateReply:
                 delay = fault.delay;
                 break;
+            case replyFault::kind::heldReply: {
+                std::lock_guard<std::mutex> lock(mutex_);
+                heldReplies_.emplace_back(session, reply);
+                return;
+            }
             case replyFault::kind::wrongEcho:
                 reply[1] = fault.value;
                 break;

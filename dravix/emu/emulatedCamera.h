@@ -11,6 +11,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "emu/emulatedBlockFlash.h"
@@ -165,6 +166,11 @@ class emulatedCamera {
     // One-shot faults: each applies to the reply of one later command, in the order queued.
     void queueNoReply();
     void queueLateReply(std::chrono::milliseconds delay);
+    // The reply is kept back until releaseHeldReplies(): a late reply whose arrival the caller
+    // orders against its own steps instead of against the clock.
+    void queueHeldReply();
+    // Sends the replies kept back so far, oldest first, to the sessions they answer.
+    void releaseHeldReplies();
     // The reply names `commandId` instead of the command it answers.
     void queueWrongEcho(uint8_t commandId);
     void queueReplyStatus(uint8_t status);
@@ -185,7 +191,7 @@ class emulatedCamera {
     using report = emulatedHidEndpoint::report;
 
     struct replyFault {
-        enum class kind { noReply, lateReply, wrongEcho, status, reportId };
+        enum class kind { noReply, lateReply, heldReply, wrongEcho, status, reportId };
         kind what;
         uint8_t value = 0;
         std::chrono::milliseconds delay{0};
@@ -238,6 +244,7 @@ class emulatedCamera {
     mutable std::mutex mutex_;
     std::array<std::shared_ptr<const commandHandler>, 256> handlers_;
     std::deque<replyFault> faults_;
+    std::vector<std::pair<uint64_t, report>> heldReplies_;
     std::chrono::microseconds latency_ = kDefaultReplyLatency;
     std::vector<uint8_t> appStates_;
 

@@ -781,9 +781,14 @@ TEST_F(callbackExportsTest, aNewStartLeavesTheFrameOfACallbackThatStoppedTheStre
 TEST_F(callbackExportsTest, frameCallbackStartsWhileTheClientStops) {
     startStreaming();
     std::atomic<int32_t> started{-1};
+    const auto& video = cameraAt(index_).video();
     script_.arm([&](uint8_t*, int32_t) {
         script_.entered();
-        std::this_thread::sleep_for(kHold);
+        // The client's stop ends the capture at once and then waits for this call to return.
+        const auto deadline = std::chrono::steady_clock::now() + 10s;
+        while (video.isRunning() && std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::yield();
+        }
         started = ZEL_CAM_StartPic(index_, 0, 0);
     });
     ASSERT_TRUE(script_.waitUntilEntered());

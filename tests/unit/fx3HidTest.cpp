@@ -206,14 +206,23 @@ TEST_F(fx3HidTest, repliesToOtherCommandsOrWithAnotherReportIdAreSkipped) {
 
 TEST_F(fx3HidTest, lateReplyOfAnEarlierCommandDoesNotAnswerTheNextOne) {
     fx3Hid& hid = openChannel();
-    camera_->queueLateReply(150ms);
+    camera_->queueHeldReply();
     EXPECT_EQ(hid.command(0x21, nullptr, 0, nullptr, 0, 100), 1);
+    // The camera sends the 0x21 reply only once it has received 0x20, and answers 0x20 later:
+    // the late reply arrives while 0x20 waits, however slowly the time-out above ran.
+    camera_->setCommandHandler(kEchoCommand, [this](const commandPayload& request) {
+        camera_->releaseHeldReplies();
+        commandReply reply;
+        reply.payload[0] = request[0];
+        return reply;
+    });
     camera_->setReplyLatency(300ms);
     const auto request = bytes({0x42});
     std::array<uint8_t, 1> reply{};
-    // The late 0x21 reply arrives while 0x20 waits and is skipped.
     EXPECT_EQ(hid.command(kEchoCommand, request.data(), 1, reply.data(), 1), 0);
     EXPECT_EQ(reply[0], 0x42);
+    EXPECT_TRUE(logged(loggedMessages(),
+                       "fx3Hid::hidWaitReponse: timeout for cmdID: 0x21, timeout: 100, events: 0"));
 }
 
 struct interruptSeen {
