@@ -20,6 +20,7 @@
 #include "emu/emulatedI2cBus.h"
 #include "emu/emulatedI2cCommands.h"
 #include "emu/emulatedIdentity.h"
+#include "emu/emulatedRecorder.h"
 #include "emu/emulatedVideoFormat.h"
 #include "emu/emulatedVideoSource.h"
 #include "emu/emulatedWireRecorder.h"
@@ -32,9 +33,9 @@ namespace dravix::emu {
 // report with one reply report (id 1, the command id echoed, a status byte) after the reply
 // latency, sends interrupt reports (id 2) on request, and serves the feature-report data phases
 // of its commands. Commands are answered by handlers registered per command id; the DSP
-// commands (0x20 to 0x23), the identity commands (0x02 to 0x04 and 0xD0, 0xD2, 0xD3), the I2C
-// commands (0xE0 read, 0xE1 write) and the end-of-transfer command (0xE2) are built in. Writing the
-// DSP flip byte sets the video's vertical flip.
+// commands (0x20 to 0x23), the recorder command (0x30), the identity commands (0x02 to 0x04 and
+// 0xD0, 0xD2, 0xD3), the I2C commands (0xE0 read, 0xE1 write) and the end-of-transfer command
+// (0xE2) are built in. Writing the DSP flip byte sets the video's vertical flip.
 //
 // Its video interface streams a moving test pattern (testPattern) in YUY2 at the camera's format;
 // unplug() removes both interfaces.
@@ -101,6 +102,8 @@ class emulatedCamera {
     emulatedDspEvents& dspEvents() { return dspEvents_; }
     // Versions, serial numbers, hardware revisions, the head controls and configuration blocks.
     emulatedIdentity& identity() { return identity_; }
+    // The recorder unit: fitted or absent, what its functions set, and its interrupts.
+    emulatedRecorder& recorderUnit() { return recorderUnit_; }
 
     // The application states the host reported (CMD_APP_STATE), oldest first.
     std::vector<uint8_t> appStates() const;
@@ -195,6 +198,7 @@ class emulatedCamera {
     emulatedDsp dsp_;
     emulatedDspEvents dspEvents_;
     emulatedIdentity identity_;
+    emulatedRecorder recorderUnit_;
     emulatedWireRecorder recorder_;
     std::atomic<bool> stalledWrites_{false};
 
