@@ -218,14 +218,62 @@ uint8_t deviceCommands::getOutputSize() {
     return 0;
 }
 
-uint8_t deviceCommands::rebootCamera() {
-    const uint8_t request = kCtrlReboot;
-    uint8_t reply = 0;
-    const ctrlResult result = control(&request, 1, &reply, 1);
+uint8_t deviceCommands::echoedControl(const uint8_t* request, uint8_t requestLength,
+                                      const char* wrongEchoText) {
+    uint8_t echo = 0;
+    const ctrlResult result = control(request, requestLength, &echo, 1);
     if (result == ctrlResult::wrongEcho) {
-        log_.error("rebootCamera: received type does not match");
+        log_.error("%s", wrongEchoText);
     }
     return result == ctrlResult::transportFailed ? 1 : 0;
+}
+
+uint8_t deviceCommands::setSwitch(uint8_t subCommand, bool on, const char* wrongEchoText) {
+    const uint8_t request[] = {subCommand, static_cast<uint8_t>(on ? 1 : 0)};
+    return echoedControl(request, sizeof request, wrongEchoText);
+}
+
+uint8_t deviceCommands::rebootCamera() {
+    const uint8_t request = kCtrlReboot;
+    return echoedControl(&request, 1, "rebootCamera: received type does not match");
+}
+
+uint8_t deviceCommands::setHeadPower(bool on) {
+    return setSwitch(kCtrlHeadPower, on, "setHeadPower: received type does not match");
+}
+
+uint8_t deviceCommands::setFx3IntrHandling(bool on) {
+    return setSwitch(kCtrlFx3Intr, on, "setFx3IntrHandling: received type does not match");
+}
+
+uint8_t deviceCommands::enableHeadInt(bool on) {
+    return setSwitch(kCtrlHeadInt, on, "enableHeadInt: received type does not match");
+}
+
+uint8_t deviceCommands::getHeadKeys() {
+    const uint8_t request[] = {kCtrlHeadKeys, 0, 0};
+    uint8_t reply[3] = {};
+    uint8_t result = 1;
+    switch (control(request, sizeof request, reply, sizeof reply)) {
+        case ctrlResult::transportFailed:
+            log_.error("camera::getHeadKeys: HID communication\n");
+            break;
+        case ctrlResult::wrongEcho:
+            log_.error("camera::getHeadKeys, receive\n");
+            break;
+        case ctrlResult::ok:
+            result = 0;
+            break;
+    }
+    uint8_t keys[2] = {};
+    updateStatus([&](DeviceStatus& status) {
+        if (result == 0) {
+            std::copy_n(&reply[1], 2, status.headKeys);
+        }
+        std::copy_n(status.headKeys, 2, keys);
+    });
+    log_.info("Head Keys:   %X - %X", keys[0], keys[1]);
+    return result;
 }
 
 bool deviceCommands::movesConfigData(uint16_t par1, uint16_t par2) {

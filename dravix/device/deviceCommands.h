@@ -32,7 +32,11 @@ class deviceCommands {
     static constexpr uint8_t kCtrlUsbSpeed = 0x01;
     static constexpr uint8_t kCtrlHeadInfo = 0x02;
     static constexpr uint8_t kCtrlOutputSize = 0x10;
+    static constexpr uint8_t kCtrlHeadKeys = 0x20;
+    static constexpr uint8_t kCtrlHeadPower = 0x80;
+    static constexpr uint8_t kCtrlFx3Intr = 0x81;
     static constexpr uint8_t kCtrlReboot = 0x82;
+    static constexpr uint8_t kCtrlHeadInt = 0x83;
 
     static constexpr std::size_t kHeadInfoSize = 18;
     static constexpr std::size_t kConfigBlockSize = 32;
@@ -69,6 +73,17 @@ class deviceCommands {
     static bool movesConfigData(uint16_t par1, uint16_t par2);
     uint8_t rebootCamera();
 
+    // The switches of the head power, of the controller's interrupt handling and of the head's
+    // interrupts. A reply naming another sub-command is only logged: the transport's result
+    // stands, as for rebootCamera.
+    uint8_t setHeadPower(bool on);
+    uint8_t setFx3IntrHandling(bool on);
+    uint8_t enableHeadInt(bool on);
+
+    // Stores the two head-key bytes in the status record and logs them (INFO), also after a
+    // failure, which leaves the stored bytes as they were.
+    uint8_t getHeadKeys();
+
     // `registerLength` bytes of register address, then `length` data bytes: in one report when
     // they fit, else through a feature report.
     uint8_t i2cRead(uint8_t address, const uint8_t* reg, uint8_t registerLength, uint8_t* out,
@@ -93,6 +108,9 @@ class deviceCommands {
     enum class ctrlResult { ok, transportFailed, wrongEcho };
     ctrlResult control(const uint8_t* request, uint8_t requestLength, uint8_t* reply,
                        std::size_t replyLength);
+    // A CMD_CTRL request answered by its echo alone; a wrong echo logs `wrongEchoText`.
+    uint8_t echoedControl(const uint8_t* request, uint8_t requestLength, const char* wrongEchoText);
+    uint8_t setSwitch(uint8_t subCommand, bool on, const char* wrongEchoText);
     // getVersion and getBuild: one command, logged as `operation` when it fails.
     uint8_t readVersion(const char* operation, uint8_t component, VersionInfo& version,
                         BuildInfo& build);

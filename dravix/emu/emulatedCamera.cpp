@@ -51,10 +51,13 @@ emulatedCamera::emulatedCamera(int number, uint32_t setId, const emulatedVideoFo
       dsp_([this](bool flipped) { setVerticalFlip(flipped); }),
       dspEvents_(dsp_,
                  [this](uint8_t type, const emulatedDspEvents::interruptData& data,
-                        std::chrono::milliseconds delay) { injectInterrupt(type, data, delay); }),
+                        std::chrono::milliseconds delay) { interrupts_.send(type, data, delay); }),
+      interrupts_(identity_,
+                  [this](uint8_t type, const emulatedInterrupts::interruptData& data,
+                         std::chrono::milliseconds delay) { injectInterrupt(type, data, delay); }),
       recorderUnit_(
           [this](uint8_t type, const emulatedRecorder::interruptData& data,
-                 std::chrono::milliseconds delay) { injectInterrupt(type, data, delay); }),
+                 std::chrono::milliseconds delay) { interrupts_.send(type, data, delay); }),
       video_(format) {
     installBuiltInCommands();
 }

@@ -20,6 +20,7 @@
 #include "emu/emulatedI2cBus.h"
 #include "emu/emulatedI2cCommands.h"
 #include "emu/emulatedIdentity.h"
+#include "emu/emulatedInterrupts.h"
 #include "emu/emulatedRecorder.h"
 #include "emu/emulatedVideoFormat.h"
 #include "emu/emulatedVideoSource.h"
@@ -102,13 +103,16 @@ class emulatedCamera {
     emulatedDspEvents& dspEvents() { return dspEvents_; }
     // Versions, serial numbers, hardware revisions, the head controls and configuration blocks.
     emulatedIdentity& identity() { return identity_; }
+    // The camera's own interrupts, through its interrupt switches; models raise their events here.
+    emulatedInterrupts& interrupts() { return interrupts_; }
     // The recorder unit: fitted or absent, what its functions set, and its interrupts.
     emulatedRecorder& recorderUnit() { return recorderUnit_; }
 
     // The application states the host reported (CMD_APP_STATE), oldest first.
     std::vector<uint8_t> appStates() const;
 
-    // Sends an interrupt report at once: id 2, `type`, the 60 data bytes, two zero bytes.
+    // Sends an interrupt report at once: id 2, `type`, the 60 data bytes, two zero bytes. The
+    // interrupt switches do not apply.
     void injectInterrupt(uint8_t type, const std::array<uint8_t, 60>& data);
     // The same after `delay`, in order with the replies due by then.
     void injectInterrupt(uint8_t type, const std::array<uint8_t, 60>& data,
@@ -198,6 +202,7 @@ class emulatedCamera {
     emulatedDsp dsp_;
     emulatedDspEvents dspEvents_;
     emulatedIdentity identity_;
+    emulatedInterrupts interrupts_;
     emulatedRecorder recorderUnit_;
     emulatedWireRecorder recorder_;
     std::atomic<bool> stalledWrites_{false};

@@ -1,6 +1,7 @@
 #include "emu/emulatedDspEvents.h"
 
 #include "dsp/cameraDsp.h"
+#include "emu/emulatedInterrupts.h"
 
 namespace dravix::emu {
 
@@ -26,12 +27,7 @@ emulatedDspEvents::emulatedDspEvents(emulatedDsp& dsp, interruptSender send)
     : dsp_(dsp), send_(std::move(send)), detected_(defaultDefects()) {}
 
 emulatedDspEvents::interruptData emulatedDspEvents::statusData(uint8_t source, uint32_t mask) {
-    interruptData data{};
-    data[0] = source;
-    for (int i = 0; i < 4; ++i) {
-        data[1 + i] = static_cast<uint8_t>(mask >> (24 - 8 * i));
-    }
-    return data;
+    return emulatedInterrupts::statusData(source, mask);
 }
 
 commandReply emulatedDspEvents::set(const commandPayload& payload) {

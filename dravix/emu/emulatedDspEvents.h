@@ -18,8 +18,8 @@ namespace dravix::emu {
 // DpcDetect (0x27) fills the defect-pixel table and reports it, and storing the DSP settings
 // reports its end. The interrupts are off until a test turns them on (so that a plain camera's
 // wire traffic stays the replies alone); the detection always fills the table. Interrupts are
-// status interrupts (type 1) with the source in data byte 0 and the event mask, most significant
-// byte first, in bytes 1 to 4. Thread-safe.
+// status interrupts (emulatedInterrupts::statusData), sent through the camera's interrupt
+// switches. Thread-safe.
 class emulatedDspEvents {
   public:
     static constexpr uint8_t kStatusInterrupt = 1;
@@ -46,6 +46,7 @@ class emulatedDspEvents {
     // The 64 table bytes a detection finds; by default 16 entries (16 i + 1, 8 i + 2).
     void setDetectedDefects(const std::vector<uint8_t>& table);
 
+    // emulatedInterrupts::statusData.
     static interruptData statusData(uint8_t source, uint32_t mask);
 
   private:

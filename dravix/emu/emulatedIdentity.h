@@ -12,9 +12,9 @@ namespace dravix::emu {
 
 // What the camera says about itself and the controls around its head: per component (0..11) a
 // firmware version and build, a serial number and a hardware revision; the USB speed, the head
-// information, the output size and the head keys; the head power and interrupt switches, the
-// reboot count and two 32-byte configuration blocks. Each component starts with its own values
-// so that a reply for the wrong component shows.
+// information, the output size and the head keys; the head power and interrupt switches (all on
+// after power-up), the reboot count and two 32-byte configuration blocks. Each component starts
+// with its own values so that a reply for the wrong component shows.
 //
 // Requests naming a component, sub-command or value the camera does not know are refused with
 // status BAD ARGUMENT and change nothing. Thread-safe; the control methods are for tests and
@@ -122,8 +122,8 @@ class emulatedIdentity {
     configBytes blockA_{};
     configBytes blockB_{};
     bool headPower_ = true;
-    bool controllerInterrupts_ = false;
-    bool headInterrupts_ = false;
+    bool controllerInterrupts_ = true;
+    bool headInterrupts_ = true;
     int reboots_ = 0;
 };
 

@@ -5,6 +5,8 @@
 #include <optional>
 #include <utility>
 
+#include "emu/emulatedInterrupts.h"
+
 namespace dravix::emu {
 
 namespace {
@@ -82,15 +84,6 @@ bool wellFormed(uint8_t code, const uint8_t* parameters, uint8_t count) {
     return false;
 }
 
-emulatedRecorder::interruptData statusData(uint32_t mask) {
-    emulatedRecorder::interruptData data{};
-    data[0] = emulatedRecorder::kSource;
-    for (int i = 0; i < 4; ++i) {
-        data[1 + i] = static_cast<uint8_t>(mask >> (24 - 8 * i));
-    }
-    return data;
-}
-
 }  // namespace
 
 emulatedRecorder::emulatedRecorder(interruptSender send) : send_(std::move(send)) {}
@@ -114,9 +107,6 @@ commandReply emulatedRecorder::handle(const commandPayload& payload) {
         }
         events = apply(code, parameters, count);
         delay = code == kReboot ? bootTime_ : std::chrono::milliseconds(0);
-        if (!interrupts_) {
-            events = 0;
-        }
     }
     report(events, delay);
     return reply;
@@ -157,18 +147,14 @@ uint32_t emulatedRecorder::apply(uint8_t code, const uint8_t* parameters, uint8_
 
 void emulatedRecorder::report(uint32_t mask, std::chrono::milliseconds delay) {
     if (mask != 0) {
-        send_(kStatusInterrupt, statusData(mask), delay);
+        send_(emulatedInterrupts::kStatusType,
+              emulatedInterrupts::statusData(emulatedInterrupts::kRecorder, mask), delay);
     }
 }
 
 void emulatedRecorder::setFitted(bool fitted) {
     std::lock_guard<std::mutex> lock(mutex_);
     fitted_ = fitted;
-}
-
-void emulatedRecorder::setInterrupts(bool on) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    interrupts_ = on;
 }
 
 void emulatedRecorder::setBootTime(std::chrono::milliseconds time) {
@@ -184,7 +170,7 @@ void emulatedRecorder::setDriveConnected(bool connected) {
             return;
         }
         state_.driveConnected = connected;
-        events = interrupts_ ? (connected ? kDriveConnected : kDriveRemoved) : 0;
+        events = connected ? kDriveConnected : kDriveRemoved;
     }
     report(events, std::chrono::milliseconds(0));
 }

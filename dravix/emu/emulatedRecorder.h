@@ -16,15 +16,13 @@ namespace dravix::emu {
 // code takes, a zero byte for the functions without arguments, and for a command text its
 // "EOC" end marker with the zero padding to a multiple of 4) and answers a malformed one with
 // BAD ARGUMENT; an absent one answers NOT IMPLEMENTED. It keeps what the functions set and
-// reports what it did with status interrupts (type 1) of the recorder source 4: started (bit 1),
-// stopped (bit 2), frame captured (bit 3), booted (bit 0, some time after a reboot), USB drive
-// connected (bit 4) and removed (bit 5). The interrupts are off until a test turns them on.
-// Thread-safe.
+// reports what it did with status interrupts of the recorder source (emulatedInterrupts::
+// statusData): started (bit 1), stopped (bit 2), frame captured (bit 3), booted (bit 0, some time
+// after a reboot), USB drive connected (bit 4) and removed (bit 5). The camera sends them
+// through its interrupt switches. Thread-safe.
 class emulatedRecorder {
   public:
     static constexpr uint8_t kCommand = 0x30;
-    static constexpr uint8_t kStatusInterrupt = 1;
-    static constexpr uint8_t kSource = 4;
     static constexpr uint32_t kBooted = 1u << 0;
     static constexpr uint32_t kStarted = 1u << 1;
     static constexpr uint32_t kStopped = 1u << 2;
@@ -57,7 +55,6 @@ class emulatedRecorder {
 
     // An absent recorder answers every function NOT IMPLEMENTED. Fitted by default.
     void setFitted(bool fitted);
-    void setInterrupts(bool on);
     // How long after a reboot the recorder reports that it booted.
     void setBootTime(std::chrono::milliseconds time);
     // A USB drive plugged into or pulled from the recorder's port; reported when it changes.
@@ -75,7 +72,6 @@ class emulatedRecorder {
     const interruptSender send_;
     mutable std::mutex mutex_;
     bool fitted_ = true;
-    bool interrupts_ = false;
     std::chrono::milliseconds bootTime_ = kDefaultBootTime;
     state state_;
     std::array<uint32_t, 256> calls_{};

@@ -91,6 +91,18 @@ class recorderExportsTest : public openCameraTest {
         return requests;
     }
 
+    // The interrupt reports that reached the library since the last call.
+    std::vector<bytes> takeInterrupts() {
+        std::vector<bytes> interrupts;
+        for (const wireRecord& record : camera().recorded()) {
+            if (record.kind == wireKind::input && record.bytes[0] == 2) {
+                interrupts.push_back(record.bytes);
+            }
+        }
+        camera().clearRecording();
+        return interrupts;
+    }
+
     // `request` as it fills the 62 data bytes of a report.
     static bytes padded(bytes request) {
         request.resize(62, 0);
@@ -106,7 +118,7 @@ class recorderExportsTest : public openCameraTest {
     }
     std::size_t countLines(const std::string& line) { return countOf(settledLines(), line); }
 
-    dravix::emu::emulatedRecorder& recorder() { return camera().recorderUnit(); }
+    static dravix::emu::emulatedRecorder& recorder() { return camera().recorderUnit(); }
     int markers_ = 0;
 };
 
@@ -268,6 +280,46 @@ TEST_F(recorderExportsTest, theGuardTreatsAnIndexOutsideTheTableAsAnEmptySlot) {
             << row.name;
     }
     EXPECT_THAT(lines, Not(Contains(HasSubstr("DEVICE NOT FOUND"))));
+}
+
+// The recorder reports what it did through the camera's interrupt switches; with the
+// controller's interrupt handling off nothing comes.
+TEST_F(recorderExportsTest, theRecorderReportsWhatItDidWithStatusInterrupts) {
+    struct eventCase {
+        std::string name;
+        std::function<void()> act;
+        uint32_t mask;
+    };
+    const std::vector<eventCase> cases = {
+        {"start", [] { EXPECT_EQ(ZEL_CAM_recStart(0), 0); }, 1u << 1},
+        {"capture", [] { EXPECT_EQ(ZEL_CAM_recCapture(0), 0); }, 1u << 3},
+        {"stop", [] { EXPECT_EQ(ZEL_CAM_recStop(0), 0); }, 1u << 2},
+        {"reboot", [] { EXPECT_EQ(ZEL_CAM_recReboot(0), 0); }, 1u << 0},
+        {"drive removed", [] { recorder().setDriveConnected(false); }, 1u << 5},
+        {"drive connected", [] { recorder().setDriveConnected(true); }, 1u << 4},
+    };
+    for (const eventCase& c : cases) {
+        takeInterrupts();
+        c.act();
+        std::vector<bytes> interrupts;
+        ASSERT_TRUE(eventually([&] { return !(interrupts = takeInterrupts()).empty(); })) << c.name;
+        ASSERT_EQ(interrupts.size(), 1u) << c.name;
+        const bytes expected = {2,
+                                1,
+                                4,
+                                static_cast<uint8_t>(c.mask >> 24),
+                                static_cast<uint8_t>(c.mask >> 16),
+                                static_cast<uint8_t>(c.mask >> 8),
+                                static_cast<uint8_t>(c.mask)};
+        EXPECT_EQ(bytes(interrupts[0].begin(), interrupts[0].begin() + 7), expected) << c.name;
+    }
+
+    // A function's interrupt comes before its reply, so it would be there once the call returns.
+    const auto cam = dravix::libraryState::instance().cameraAt(0);
+    ASSERT_EQ(cam->commands().setFx3IntrHandling(false), 0);
+    EXPECT_EQ(ZEL_CAM_recStart(0), 0);
+    EXPECT_TRUE(takeInterrupts().empty());
+    EXPECT_TRUE(recorder().current().recording);
 }
 
 // A close while a function waits for its reply ends the wait at once; the channel the function

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <functional>
 #include <set>
 #include <string>
 #include <vector>
@@ -370,6 +371,79 @@ TEST_F(deviceCommandsTest, eachRefreshSetFillsExactlyItsStatusFields) {
         }
     }
     EXPECT_EQ(commands_.outputWidth(), 1920);  // the full set ends with the output size
+}
+
+// The head and interrupt switches: their wire bytes, the state they leave in the camera, and a
+// reply naming another sub-command, which is logged but keeps the transport's result.
+TEST_F(deviceCommandsTest, switchesSendTheirSubCommandAndValue) {
+    using setter = uint8_t (deviceCommands::*)(bool);
+    using reader = bool (emu::emulatedIdentity::*)() const;
+    struct switchCase {
+        setter set;
+        reader state;
+        uint8_t subCommand;
+        const char* wrongEcho;
+    };
+    const switchCase cases[] = {
+        {&deviceCommands::setHeadPower, &emu::emulatedIdentity::headPower, 0x80,
+         "setHeadPower: received type does not match"},
+        {&deviceCommands::setFx3IntrHandling, &emu::emulatedIdentity::controllerInterrupts, 0x81,
+         "setFx3IntrHandling: received type does not match"},
+        {&deviceCommands::enableHeadInt, &emu::emulatedIdentity::headInterrupts, 0x83,
+         "enableHeadInt: received type does not match"},
+    };
+    std::size_t sent = 0;
+    for (const switchCase& c : cases) {
+        for (bool on : {false, true}) {
+            ASSERT_EQ((commands_.*c.set)(on), 0);
+            EXPECT_EQ(wire(wireKind::output).at(sent)[1], deviceCommands::kCmdCtrl);
+            EXPECT_EQ(request(sent++, 3), (std::vector<uint8_t>{c.subCommand, on, 0}));
+            EXPECT_EQ((camera_->identity().*c.state)(), on) << int(c.subCommand);
+        }
+    }
+    answerWith(deviceCommands::kCmdCtrl, 0x7E);
+    for (const switchCase& c : cases) {
+        EXPECT_EQ((commands_.*c.set)(true), 0);
+    }
+    camera_->setCommandHandler(deviceCommands::kCmdCtrl, nullptr);  // refused: a failure
+    for (const switchCase& c : cases) {
+        EXPECT_EQ((commands_.*c.set)(true), 1);
+    }
+    const auto logged = messages();
+    for (const switchCase& c : cases) {
+        EXPECT_TRUE(contains(logged, c.wrongEcho)) << c.wrongEcho;
+    }
+}
+
+// The head keys reach the status record only from a good reply; the log line follows each read.
+TEST_F(deviceCommandsTest, headKeysAreStoredOnlyFromAGoodReply) {
+    struct keysCase {
+        const char* what;
+        std::function<void()> fault;
+        uint8_t result;
+        uint8_t key0, key1;
+        const char* error;
+    };
+    camera_->identity().setHeadKeys(0x15, 0x02);
+    const keysCase cases[] = {
+        {"good reply", [] {}, 0, 0x15, 0x02, nullptr},
+        {"failed read", [this] { camera_->queueReplyStatus(3); }, 1, 0x15, 0x02,
+         "camera::getHeadKeys: HID communication"},
+        {"wrong echo", [this] { answerWith(deviceCommands::kCmdCtrl, 0x21); }, 1, 0x15, 0x02,
+         "camera::getHeadKeys, receive"},
+    };
+    for (const keysCase& c : cases) {
+        c.fault();
+        EXPECT_EQ(commands_.getHeadKeys(), c.result) << c.what;
+        EXPECT_EQ(status_.headKeys[0], c.key0) << c.what;
+        EXPECT_EQ(status_.headKeys[1], c.key1) << c.what;
+    }
+    EXPECT_EQ(request(0, 3), (std::vector<uint8_t>{0x20, 0x00, 0x00}));
+    const auto logged = messages();
+    EXPECT_EQ(std::count(logged.begin(), logged.end(), "Head Keys:   15 - 2"), 3);
+    for (const keysCase& c : cases) {
+        EXPECT_TRUE(c.error == nullptr || contains(logged, c.error)) << c.what;
+    }
 }
 
 }  // namespace

@@ -197,6 +197,45 @@ TEST_F(emulatedCameraTest, deliversInjectedInterrupts) {
     EXPECT_EQ(interrupt[63], 0);
 }
 
+// The camera's own events go out only while its switches allow: none with the controller's
+// interrupt handling off, and the head's only with head interrupts on and the head powered.
+TEST_F(emulatedCameraTest, interruptSwitchesGateTheCamerasOwnEvents) {
+    struct gateCase {
+        uint8_t controller, headInterrupts, headPower;
+        uint8_t source;
+        bool sent;
+    };
+    const gateCase cases[] = {
+        {1, 1, 1, emulatedInterrupts::kFpga, true},
+        {1, 1, 1, emulatedInterrupts::kHead, true},
+        {1, 1, 1, emulatedInterrupts::kRecorder, true},
+        {0, 1, 1, emulatedInterrupts::kController, false},
+        {0, 1, 1, emulatedInterrupts::kHead, false},
+        {1, 0, 1, emulatedInterrupts::kHead, false},
+        {1, 0, 1, emulatedInterrupts::kController, true},
+        {1, 1, 0, emulatedInterrupts::kHead, false},
+        {1, 1, 0, emulatedInterrupts::kFpga, true},
+    };
+    for (const gateCase& c : cases) {
+        transact(0xD0, {0x81, c.controller});
+        transact(0xD0, {0x83, c.headInterrupts});
+        transact(0xD0, {0x80, c.headPower});
+        const uint32_t mask = 0x80010021;  // named and unnamed bits alike
+        EXPECT_EQ(camera->interrupts().raise(c.source, mask), c.sent) << int(c.source);
+        if (!c.sent) {
+            EXPECT_TRUE(nothingArrives());
+            continue;
+        }
+        const report interrupt = next();
+        EXPECT_EQ(bytes(interrupt.begin(), interrupt.begin() + 7),
+                  (bytes{2, 1, c.source, 0x80, 0x01, 0x00, 0x21}));
+        EXPECT_TRUE(
+            std::all_of(interrupt.begin() + 7, interrupt.end(), [](uint8_t b) { return b == 0; }));
+    }
+    camera->injectInterrupt(1, emulatedInterrupts::statusData(1, 4));  // a test's own: not gated
+    EXPECT_EQ(next()[2], 1);
+}
+
 TEST_F(emulatedCameraTest, appliesOneShotFaultsInTheOrderQueued) {
     camera->queueNoReply();
     camera->queueWrongEcho(0x77);

@@ -113,19 +113,12 @@ TEST_F(emulatedRecorderTest, anAbsentRecorderImplementsNothing) {
     recorder.setFitted(false);
     EXPECT_EQ(send({0x01, 1, 0}), replyStatus::notImplemented);
     EXPECT_EQ(send({0x04, 1, 0}), replyStatus::notImplemented);
-    recorder.setInterrupts(true);
     recorder.setDriveConnected(false);
     EXPECT_FALSE(recorder.current().recording);
     EXPECT_TRUE(sent.empty());
 }
 
-TEST_F(emulatedRecorderTest, itsInterruptsReportWhatItDidOnceSwitchedOn) {
-    EXPECT_EQ(send({0x01, 1, 0}), replyStatus::success);
-    recorder.setDriveConnected(false);
-    EXPECT_TRUE(sent.empty());
-    recorder.setDriveConnected(true);
-
-    recorder.setInterrupts(true);
+TEST_F(emulatedRecorderTest, itsInterruptsReportWhatItDid) {
     recorder.setBootTime(70ms);
     struct eventCase {
         bytes request;
