@@ -26,8 +26,6 @@ using dravix::emu::wireKind;
 using dravix::emu::wireRecord;
 using ::testing::Contains;
 using ::testing::ElementsAreArray;
-using ::testing::HasSubstr;
-using ::testing::Not;
 using bytes = std::vector<uint8_t>;
 using std::chrono::seconds;
 using std::chrono::system_clock;
@@ -264,22 +262,6 @@ TEST_F(recorderExportsTest, withoutItsHidChannelNothingIsSent) {
     EXPECT_EQ(countOf(lines, "ERROR cameraRec::setRecFunc: HID not initialized"),
               exportRows().size());
     EXPECT_EQ(countOf(lines, "ERROR cameraRec::setRecFunc"), 0u);
-}
-
-TEST_F(recorderExportsTest, theGuardTreatsAnIndexOutsideTheTableAsAnEmptySlot) {
-    for (const int32_t index : {-1, 5, 10, 255}) {
-        for (const exportRow& row : exportRows()) {
-            EXPECT_EQ(row.call(index), 1) << row.name << " " << index;
-        }
-    }
-    EXPECT_TRUE(takeRequests().empty());
-    const auto lines = settledLines();
-    for (const exportRow& row : exportRows()) {
-        EXPECT_EQ(countOf(lines, "ERROR main::ZEL_CAM_" + row.name + ": CAMERA NOT INITIALIZED"),
-                  4u)
-            << row.name;
-    }
-    EXPECT_THAT(lines, Not(Contains(HasSubstr("DEVICE NOT FOUND"))));
 }
 
 // The recorder reports what it did through the camera's interrupt switches; with the
