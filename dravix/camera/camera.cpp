@@ -15,14 +15,18 @@ camera::camera(logger& log, videoDeviceList& devices, uint16_t vendorId, uint16_
       vendorId_(vendorId),
       productId_(productId),
       video_(std::make_unique<fx3UvcVid>(log, video)),
+      interrupts_(log),
       status_(std::make_unique<DeviceStatus>()),
       commands_(
           log, [this] { return cameraDsp::hid(); }, *status_, statusMutex_),
       refresh_(log, commands_),
+      decoder_(
+          log, commands_, refresh_, wbPush(), [this] { return interrupts_.stopAsked(); },
+          [this] { reportStatus(); }),
       watcher_(devices, log, *this) {
-    // A finished white balance calls the client's push callback.
     interrupts_.setHandler(
-        [this](const interruptThread::data& report) { wbPush().onStatusInterrupt(report.data()); });
+        [this](const interruptThread::data& report) { decoder_.decode(report); });
+    interrupts_.setResyncHandler([this] { decoder_.resync(); });
 }
 
 camera::~camera() {
@@ -113,6 +117,16 @@ int camera::close() {
 
 void camera::endThreads() {
     watcher_.stop();
+    endInterrupts();
+}
+
+// Asked first, so that a refresh set stops before its next command; the command it waits for
+// fails at once.
+void camera::endInterrupts() {
+    interrupts_.requestStop();
+    if (const std::shared_ptr<fx3Hid> channel = hid()) {
+        channel->abandonWaits();
+    }
     interrupts_.stop();
 }
 
@@ -136,7 +150,7 @@ void camera::closeInterfaces() {
 // threads.
 void camera::onDeviceLost() {
     video_->stopVideo();
-    interrupts_.stop();
+    endInterrupts();
     {
         std::lock_guard<std::mutex> lock(lifecycleMutex_);
         closeInterfaces();
@@ -150,13 +164,18 @@ std::string camera::deviceKey() const {
 }
 
 // The device may have come back on another node: it is opened where the watcher found it. A
-// device without a key can't be looked for, and keeps its path.
+// device without a key can't be looked for, and keeps its path. The camera announced its start
+// before its HID node was open, so the status record is refilled from the camera itself.
 int camera::onDeviceReturned(const std::string& devicePath) {
     std::lock_guard<std::mutex> lock(lifecycleMutex_);
     if (!opened_) {
         return 0;  // the client is closing the camera
     }
-    return openLocked(devicePath.empty() ? moniker_ : devicePath);
+    const int result = openLocked(devicePath.empty() ? moniker_ : devicePath);
+    if (result == 0 && hidOpen_) {
+        interrupts_.requestResync();
+    }
+    return result;
 }
 
 // The HID node of a replugged camera may appear later than its video node. Its arrival is
@@ -173,6 +192,7 @@ bool camera::openMissingHid() {
         }
     }
     log_.info("camera::open: HID interface opened after the video device");
+    interrupts_.requestResync();
     std::lock_guard<std::recursive_mutex> record(statusMutex_);
     reportStatus();
     return true;

@@ -11,6 +11,7 @@
 #include "device/deviceCommands.h"
 #include "device/fx3Hid.h"
 #include "device/identityRefresh.h"
+#include "device/interruptDecoder.h"
 #include "device/interruptThread.h"
 #include "dravix/dravix.h"
 #include "dsp/cameraDsp.h"
@@ -90,6 +91,9 @@ class camera : public cameraDsp, public cameraRec, private deviceWatcher::client
     bool openHidChannel();
     // Ends the watcher and the interrupt thread, or only asks them on a library thread.
     void endThreads();
+    // Ends the interrupt thread (or asks it, on a library thread) without letting a refresh set
+    // in progress wait out its commands' time-outs: the channel is about to close.
+    void endInterrupts();
     // Closes the channel and releases the video device; keeps the moniker and the watcher.
     void closeInterfaces();
     // Hands the status record to the status callback, if any; statusMutex_ held.
@@ -118,6 +122,7 @@ class camera : public cameraDsp, public cameraRec, private deviceWatcher::client
 
     deviceCommands commands_;
     identityRefresh refresh_;
+    interruptDecoder decoder_;
 
     // Declared last: destroyed (and joined) first, while everything it uses still exists.
     deviceWatcher watcher_;

@@ -100,6 +100,7 @@ bool fx3Hid::open(uint16_t vendorId, uint16_t productId, const std::string& devi
     lastStatus_ = 0;
     replyEvent_.reset();
     closed_ = false;
+    abandoned_ = false;
     deviceGone_ = false;
     running_ = true;
     readThread_.start(
@@ -122,6 +123,11 @@ void fx3Hid::close() {
         log_.verbose("fx3Hid::close: close");
         device_.reset();
     }
+}
+
+void fx3Hid::abandonWaits() {
+    abandoned_ = true;
+    replyEvent_.set();
 }
 
 bool fx3Hid::isOpen() const {
@@ -281,6 +287,10 @@ uint8_t fx3Hid::hidWaitReponse(uint8_t commandId, uint32_t timeoutMs) {
         next = replyCountAtSend_;
     }
     for (;;) {
+        if (abandoned_) {
+            log_.error("fx3Hid::hidWaitReponse: wait abandoned (cmdID: 0x%02X)", commandId);
+            break;
+        }
         elapsed += kWaitSliceMs;
         if (!replyEvent_.waitFor(std::chrono::milliseconds(kWaitSliceMs))) {
             if (effectiveTimeout > elapsed) {

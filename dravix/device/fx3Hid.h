@@ -66,6 +66,10 @@ class fx3Hid {
     bool isPresent(uint16_t vendorId, uint16_t productId, const std::string& deviceKey) const;
     // Stops reading and closes the device; a caller waiting for a reply then fails at once.
     void close();
+    // Makes every reply wait fail at once, the one in progress and all later ones until the next
+    // open(): for an owner about to close the channel, whose threads must not wait out their
+    // time-outs first.
+    void abandonWaits();
     bool isOpen() const;
 
     std::unique_lock<std::recursive_mutex> transaction();
@@ -156,6 +160,7 @@ class fx3Hid {
     std::condition_variable waitersLeft_;
     int waiters_ = 0;
     std::atomic<bool> closed_{true};
+    std::atomic<bool> abandoned_{false};
 };
 
 }  // namespace dravix

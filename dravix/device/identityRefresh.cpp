@@ -1,5 +1,7 @@
 #include "device/identityRefresh.h"
 
+#include <algorithm>
+#include <iterator>
 #include <utility>
 
 namespace dravix {
@@ -17,6 +19,26 @@ constexpr uint8_t kRecService = 9;
 constexpr uint8_t kRecLinux = 11;
 
 constexpr uint16_t kFourPartPatch = 9999;
+
+// The version and build fields of each component in the status record.
+std::pair<VersionInfo*, BuildInfo*> fx3Fields(DeviceStatus& s) {
+    return {&s.versionFx3, &s.buildFx3};
+}
+std::pair<VersionInfo*, BuildInfo*> ccuFpgaFields(DeviceStatus& s) {
+    return {&s.versionCcuFpga, &s.buildCcuFpga};
+}
+std::pair<VersionInfo*, BuildInfo*> elcFields(DeviceStatus& s) {
+    return {&s.versionElc, &s.buildElc};
+}
+std::pair<VersionInfo*, BuildInfo*> fpgaHeadFields(DeviceStatus& s) {
+    return {&s.versionFpgaHead, &s.buildFpgaHead};
+}
+std::pair<VersionInfo*, BuildInfo*> recFpgaFields(DeviceStatus& s) {
+    return {&s.versionRecFpga, &s.buildRecFpga};
+}
+std::pair<VersionInfo*, BuildInfo*> recServiceFields(DeviceStatus& s) {
+    return {&s.versionRecService, &s.buildRecService};
+}
 
 }  // namespace
 
@@ -47,31 +69,43 @@ DeviceStatus identityRefresh::snapshot() {
     return copy;
 }
 
-void identityRefresh::controller() {
-    version(kFx3, [](DeviceStatus& s) { return std::pair(&s.versionFx3, &s.buildFx3); });
-    version(kCcuFpga,
-            [](DeviceStatus& s) { return std::pair(&s.versionCcuFpga, &s.buildCcuFpga); });
-    commands_.getUsbSpeed();
+bool identityRefresh::run(const stopCheck& stop, std::initializer_list<step> steps) {
+    for (const step& next : steps) {
+        if (stop && stop()) {
+            return false;
+        }
+        next();
+    }
+    return true;
+}
+
+bool identityRefresh::controller(const stopCheck& stop) {
+    const bool done =
+        run(stop, {[&] { version(kFx3, fx3Fields); }, [&] { version(kCcuFpga, ccuFpgaFields); },
+                   [&] { commands_.getUsbSpeed(); }});
+    if (!done) {
+        return false;
+    }
     const DeviceStatus s = snapshot();
     logVersion("FX3", s.versionFx3, s.buildFx3);
     logVersion("CCU FPGA", s.versionCcuFpga, s.buildCcuFpga);
     logSerial("CCU", s.serialFx3);
+    return true;
 }
 
-void identityRefresh::controllerFull() {
-    version(kFx3, [](DeviceStatus& s) { return std::pair(&s.versionFx3, &s.buildFx3); });
-    version(kCcuFpga,
-            [](DeviceStatus& s) { return std::pair(&s.versionCcuFpga, &s.buildCcuFpga); });
-    version(kRecFpga,
-            [](DeviceStatus& s) { return std::pair(&s.versionRecFpga, &s.buildRecFpga); });
-    version(kRecService,
-            [](DeviceStatus& s) { return std::pair(&s.versionRecService, &s.buildRecService); });
-    build(kRecLinux, &DeviceStatus::buildRecLinux);
-    commands_.getUsbSpeed();
+bool identityRefresh::controllerFull(const stopCheck& stop) {
     SerialInfo serial{};
-    commands_.getSerialNumber(kFx3, serial);
     uint32_t revision = 0;
-    commands_.getHardwareRev(kFx3, revision);
+    const bool done = run(
+        stop,
+        {[&] { version(kFx3, fx3Fields); }, [&] { version(kCcuFpga, ccuFpgaFields); },
+         [&] { version(kRecFpga, recFpgaFields); }, [&] { version(kRecService, recServiceFields); },
+         [&] { build(kRecLinux, &DeviceStatus::buildRecLinux); }, [&] { commands_.getUsbSpeed(); },
+         [&] { commands_.getSerialNumber(kFx3, serial); },
+         [&] { commands_.getHardwareRev(kFx3, revision); }});
+    if (!done) {
+        return false;
+    }
     commands_.updateStatus([&](DeviceStatus& status) {
         status.serialFx3 = serial;
         status.hardwareRevFx3 = revision;
@@ -83,22 +117,25 @@ void identityRefresh::controllerFull() {
     logVersion("Rec FPGA", s.versionRecFpga, s.buildRecFpga);
     logVersion("Rec Service", s.versionRecService, s.buildRecService);
     logBuild("Rec LNX", s.buildRecLinux);
-    commands_.getOutputSize();
+    return run(stop, {[&] { commands_.getOutputSize(); }});
 }
 
-void identityRefresh::head() {
-    version(kElc, [](DeviceStatus& s) { return std::pair(&s.versionElc, &s.buildElc); });
-    version(kFpgaHead,
-            [](DeviceStatus& s) { return std::pair(&s.versionFpgaHead, &s.buildFpgaHead); });
-    build(kDisposable, &DeviceStatus::buildDisposable);
+bool identityRefresh::head(const stopCheck& stop) {
     uint8_t info[deviceCommands::kHeadInfoSize] = {};
-    const bool haveInfo = commands_.getHeadInfo(info) == 0;
+    bool haveInfo = false;
     SerialInfo elcSerial{};
-    commands_.getSerialNumber(kElc, elcSerial);
     SerialInfo disposableSerial{};
-    commands_.getSerialNumber(kDisposable, disposableSerial);
     uint32_t revision = 0;
-    commands_.getHardwareRev(kElc, revision);
+    const bool done =
+        run(stop, {[&] { version(kElc, elcFields); }, [&] { version(kFpgaHead, fpgaHeadFields); },
+                   [&] { build(kDisposable, &DeviceStatus::buildDisposable); },
+                   [&] { haveInfo = commands_.getHeadInfo(info) == 0; },
+                   [&] { commands_.getSerialNumber(kElc, elcSerial); },
+                   [&] { commands_.getSerialNumber(kDisposable, disposableSerial); },
+                   [&] { commands_.getHardwareRev(kElc, revision); }});
+    if (!done) {
+        return false;
+    }
     commands_.updateStatus([&](DeviceStatus& status) {
         if (haveInfo) {
             std::copy(std::begin(info), std::end(info), status.headInfo);
@@ -111,18 +148,21 @@ void identityRefresh::head() {
     logVersion("ELC", s.versionElc, s.buildElc);
     logVersion("FPGA Head", s.versionFpgaHead, s.buildFpgaHead);
     logBuild("Disposable", s.buildDisposable);
+    return true;
 }
 
-void identityRefresh::recorder() {
-    version(kRecFpga,
-            [](DeviceStatus& s) { return std::pair(&s.versionRecFpga, &s.buildRecFpga); });
-    version(kRecService,
-            [](DeviceStatus& s) { return std::pair(&s.versionRecService, &s.buildRecService); });
-    build(kRecLinux, &DeviceStatus::buildRecLinux);
+bool identityRefresh::recorder(const stopCheck& stop) {
+    const bool done = run(stop, {[&] { version(kRecFpga, recFpgaFields); },
+                                 [&] { version(kRecService, recServiceFields); },
+                                 [&] { build(kRecLinux, &DeviceStatus::buildRecLinux); }});
+    if (!done) {
+        return false;
+    }
     const DeviceStatus s = snapshot();
     logVersion("Rec FPGA", s.versionRecFpga, s.buildRecFpga);
     logVersion("Rec Service", s.versionRecService, s.buildRecService);
     logBuild("Rec LNX", s.buildRecLinux);
+    return true;
 }
 
 void identityRefresh::logVersion(const char* name, const VersionInfo& version,

@@ -24,6 +24,12 @@ constexpr uint8_t kAppStateCommand = 0xD1;
 constexpr uint8_t kI2cReadCommand = 0xE0;
 constexpr uint8_t kI2cWriteCommand = 0xE1;
 constexpr uint8_t kEndTransferCommand = 0xE2;
+constexpr uint8_t kHeadPowerControl = 0x80;
+constexpr uint8_t kRebootControl = 0x82;
+constexpr uint32_t kAppStarted = 1u << 0;      // controller source
+constexpr uint32_t kHeadConnected = 1u << 1;   // controller source
+constexpr uint32_t kHeadBooted = 1u << 0;      // head source
+constexpr uint32_t kHeadKeyPressed = 1u << 2;  // head source
 constexpr uint16_t kVendorUsagePage = 0xFF00;
 constexpr uint16_t kVendorUsage = 0x0001;
 constexpr uint16_t kCommandUsagePage = 0x0001;
@@ -160,6 +166,22 @@ void emulatedCamera::unplug() {
 void emulatedCamera::replug() {
     endpoint_.plug();
     video_.plug();
+    announceStart();
+}
+
+void emulatedCamera::setStartAnnouncement(bool on) {
+    startAnnouncement_ = on;
+}
+
+void emulatedCamera::announceStart() {
+    if (startAnnouncement_) {
+        interrupts_.raise(emulatedInterrupts::kController, kAppStarted);
+    }
+}
+
+void emulatedCamera::pressHeadKeys(uint8_t key0, uint8_t key1) {
+    identity_.setHeadKeys(key0, key1);
+    interrupts_.raise(emulatedInterrupts::kHead, kHeadKeyPressed);
 }
 
 void emulatedCamera::replugVideo() {
@@ -331,13 +353,28 @@ void emulatedCamera::installIdentityCommands() {
         return identity_.getHardwareRev(payload);
     });
     setCommandHandler(kControlCommand,
-                      [this](const commandPayload& payload) { return identity_.control(payload); });
+                      [this](const commandPayload& payload) { return control(payload); });
     setCommandHandler(kConfigSetCommand, [this](const commandPayload& payload) {
         return identity_.configSet(payload);
     });
     setCommandHandler(kConfigGetCommand, [this](const commandPayload& payload) {
         return identity_.configGet(payload);
     });
+}
+
+commandReply emulatedCamera::control(const commandPayload& payload) {
+    const bool headWasPowered = identity_.headPower();
+    commandReply reply = identity_.control(payload);
+    if (reply.status != replyStatus::success) {
+        return reply;
+    }
+    if (payload[0] == kHeadPowerControl && !headWasPowered && identity_.headPower()) {
+        interrupts_.raise(emulatedInterrupts::kHead, kHeadBooted);
+        interrupts_.raise(emulatedInterrupts::kController, kHeadConnected);
+    } else if (payload[0] == kRebootControl) {
+        announceStart();
+    }
+    return reply;
 }
 
 void emulatedCamera::queueFault(const replyFault& fault) {

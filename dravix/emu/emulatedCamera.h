@@ -41,6 +41,11 @@ namespace dravix::emu {
 // Its video interface streams a moving test pattern (testPattern) in YUY2 at the camera's format;
 // unplug() removes both interfaces.
 //
+// The camera raises its own events through its interrupt switches (emulatedInterrupts): its
+// start after a replug or a reboot (source 2 bit 0, when asked for), the head's start when the head
+// is powered on (source 1 bit 0, then source 2 bit 1), and head key presses. These arrive before
+// the reply to the command that caused them.
+//
 // The control methods are for tests and may be called from any thread.
 class emulatedCamera {
   public:
@@ -122,6 +127,14 @@ class emulatedCamera {
     // handle fails with -ENODEV; handles opened before stay dead after replug().
     void unplug();
     void replug();
+    // Whether a replug or a reboot announces the camera's start (source 2 bit 0) as soon as its
+    // HID interface is back. Off by default: a real camera sends it while it starts, mostly
+    // before the host has opened its HID node again, and the host never sees it.
+    void setStartAnnouncement(bool on);
+
+    // A key press on the head: the head-key bytes the camera then reports, and INFO_KeyPressed
+    // (source 1 bit 2), through the interrupt switches.
+    void pressHeadKeys(uint8_t key0, uint8_t key1);
     bool isPlugged() const;
     // Plugs in the video interface alone, as when the host sets up the video node of a returning
     // camera before its HID node; replug() brings the HID interface too.
@@ -186,6 +199,9 @@ class emulatedCamera {
 
     void installBuiltInCommands();
     void installIdentityCommands();
+    // The control command with the events of head power and reboot.
+    commandReply control(const commandPayload& payload);
+    void announceStart();
     void queueFault(const replyFault& fault);
     commandSettings settingsFor(uint8_t commandId);
     void answer(uint64_t session, const report& command);
@@ -206,6 +222,7 @@ class emulatedCamera {
     emulatedRecorder recorderUnit_;
     emulatedWireRecorder recorder_;
     std::atomic<bool> stalledWrites_{false};
+    std::atomic<bool> startAnnouncement_{false};
 
     mutable std::mutex mutex_;
     std::array<std::shared_ptr<const commandHandler>, 256> handlers_;

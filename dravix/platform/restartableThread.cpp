@@ -75,6 +75,11 @@ void restartableThread::requestStop() {
     wake_();
 }
 
+bool restartableThread::stopAsked() const {
+    std::lock_guard<std::mutex> state(stateMutex_);
+    return joiningStop_ || askedStop_;
+}
+
 bool restartableThread::keepRunning() {
     std::lock_guard<std::mutex> state(stateMutex_);
     if (joiningStop_ || askedStop_) {

@@ -39,6 +39,9 @@ class restartableThread {
 
     // For the body: false once a stop applies; the body must then return.
     bool keepRunning();
+    // Whether a stop applies now, without deciding anything: for work inside the body that
+    // gives up early when it does.
+    bool stopAsked() const;
     bool isRunning() const;
     bool isCurrentThread() const { return currentThreadId() == threadId_.load(); }
 

@@ -4,7 +4,8 @@
 //
 // The input is a sequence of 64-byte input reports that a scripted device plays back after
 // each command report, followed by the proper reply; its first 1024 bytes also serve as the
-// feature report of a read transfer.
+// feature report of a read transfer. Its first 60 bytes (zero-padded) are then decoded as the
+// data of a status interrupt, whose follow-up commands run on the same scripted device.
 #include <algorithm>
 #include <array>
 #include <condition_variable>
@@ -12,11 +13,17 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <deque>
+#include <memory>
 #include <mutex>
 #include <vector>
 
+#include "device/deviceCommands.h"
 #include "device/fx3Hid.h"
+#include "device/identityRefresh.h"
+#include "device/interruptDecoder.h"
+#include "dsp/wbPushRegistration.h"
 
 namespace {
 
@@ -124,7 +131,37 @@ struct channel {
     scriptedBackend backend;
     dravix::fx3Hid hid{quiet, backend};
     std::array<uint8_t, 60> interruptData{};
+
+    // The interrupt decoding on this channel, as a camera has it.
+    DeviceStatus status{};
+    std::recursive_mutex statusMutex;
+    dravix::deviceCommands commands{
+        quiet, [this] { return std::shared_ptr<dravix::fx3Hid>(&hid, [](dravix::fx3Hid*) {}); },
+        status, statusMutex};
+    dravix::identityRefresh refresh{quiet, commands};
+    dravix::wbPushRegistration wbPush;
+    int reports = 0;
+    dravix::interruptDecoder decoder{
+        quiet, commands, refresh, wbPush, [] { return false; }, [this] { ++reports; }};
 };
+
+// Any status interrupt: bounded names, one status report, and only high nibbles left in the
+// head-key bytes.
+void decodeStatusInterrupt(channel& shared, const uint8_t* data, std::size_t size) {
+    dravix::interruptThread::data report{};
+    std::copy_n(data, std::min(size, report.size()), report.begin());
+    const uint32_t mask = static_cast<uint32_t>(report[1]) << 24 |
+                          static_cast<uint32_t>(report[2]) << 16 |
+                          static_cast<uint32_t>(report[3]) << 8 | report[4];
+    check(std::strlen(dravix::interruptDecoder::typeName(report[0])) < 256, "type name too long");
+    check(dravix::interruptDecoder::eventText(report[0], mask).size() < 1024,
+          "event text too long");
+    const int before = shared.reports;
+    shared.decoder.decode(report);
+    check(shared.reports == before + 1, "a status interrupt is reported once");
+    check((shared.status.headKeys[0] & 0x0F) == 0 && (shared.status.headKeys[1] & 0x0F) == 0,
+          "head-key low nibbles not cleared");
+}
 
 }  // namespace
 
@@ -163,5 +200,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     if (hid.transferFeat(dravix::fx3Hid::kRead, kCommand, buffer.data(), 4, 1023) == 0) {
         check(buffer[0] == 1, "feature data must begin with its report id");
     }
+    decodeStatusInterrupt(*shared, data, size);
     return 0;
 }

@@ -341,7 +341,8 @@ TEST_F(deviceCommandsTest, versionsLogInThreeOrFourParts) {
 // Each refresh set writes its own fields of the status record and no other byte.
 TEST_F(deviceCommandsTest, eachRefreshSetFillsExactlyItsStatusFields) {
     using field = std::pair<std::size_t, std::size_t>;  // offset, width
-    const std::vector<std::pair<void (identityRefresh::*)(), std::vector<field>>> sets = {
+    using refreshSet = bool (identityRefresh::*)(const identityRefresh::stopCheck&);
+    const std::vector<std::pair<refreshSet, std::vector<field>>> sets = {
         {&identityRefresh::controller, {{12, 8}, {28, 12}, {132, 4}}},
         {&identityRefresh::controllerFull,
          {{4, 4}, {12, 8}, {28, 12}, {76, 18}, {94, 8}, {124, 4}, {132, 4}}},
@@ -351,7 +352,7 @@ TEST_F(deviceCommandsTest, eachRefreshSetFillsExactlyItsStatusFields) {
     constexpr uint8_t kUntouched = 0xEE;
     for (const auto& [refresh, fields] : sets) {
         std::memset(&status_, kUntouched, sizeof status_);
-        (refresh_.*refresh)();
+        (refresh_.*refresh)({});
         const auto* bytes = reinterpret_cast<const uint8_t*>(&status_);
         std::set<std::size_t> inFields;
         for (const auto& [offset, width] : fields) {

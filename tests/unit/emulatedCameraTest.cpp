@@ -236,6 +236,39 @@ TEST_F(emulatedCameraTest, interruptSwitchesGateTheCamerasOwnEvents) {
     EXPECT_EQ(next()[2], 1);
 }
 
+// The camera's own events: the head's start when it is powered on and the camera's start after a
+// reboot arrive before the reply that caused them; a key press reports its keys.
+TEST_F(emulatedCameraTest, raisesItsOwnEventsAheadOfTheReplyThatCausedThem) {
+    using event = std::pair<uint8_t, uint8_t>;  // source, low mask byte
+    const auto nextEvent = [this] {
+        const report input = next();
+        EXPECT_EQ(input[0], 2);
+        return event{input[2], input[6]};
+    };
+    transact(0xD0, {0x80, 0});
+    EXPECT_TRUE(nothingArrives());  // powering off announces nothing
+    ASSERT_EQ(send(0xD0, {0x80, 1}), 64);
+    EXPECT_EQ(nextEvent(), (event{1, 0x01}));
+    EXPECT_EQ(nextEvent(), (event{2, 0x02}));
+    EXPECT_EQ(next()[1], 0xD0);
+    transact(0xD0, {0x80, 1});
+    EXPECT_TRUE(nothingArrives());  // already on
+
+    transact(0xD0, {0x82});  // the start announcement is off by default
+    EXPECT_TRUE(nothingArrives());
+    camera->setStartAnnouncement(true);
+    ASSERT_EQ(send(0xD0, {0x82}), 64);
+    EXPECT_EQ(nextEvent(), (event{2, 0x01}));
+    EXPECT_EQ(next()[1], 0xD0);
+
+    camera->pressHeadKeys(0x15, 0x02);
+    EXPECT_EQ(nextEvent(), (event{1, 0x04}));
+    EXPECT_EQ(transact(0xD0, {0x20})[4], 0x15);
+    transact(0xD0, {0x83, 0});
+    camera->pressHeadKeys(0x16, 0x02);
+    EXPECT_TRUE(nothingArrives());
+}
+
 TEST_F(emulatedCameraTest, appliesOneShotFaultsInTheOrderQueued) {
     camera->queueNoReply();
     camera->queueWrongEcho(0x77);

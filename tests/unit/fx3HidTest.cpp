@@ -406,6 +406,34 @@ TEST_F(fx3HidTest, closeWhileAnotherThreadWaitsFailsThatWaitAtOnce) {
     EXPECT_EQ(hid.command(kEchoCommand, nullptr, 0), 1);
 }
 
+// Abandoned waits fail without their time-out, the one in progress and the later ones, while the
+// channel stays open; the next open waits again.
+TEST_F(fx3HidTest, abandonedWaitsFailUntilTheNextOpen) {
+    fx3Hid& hid = openChannel();
+    camera_->startRecording();
+    camera_->queueNoReply();
+    std::atomic<int> result{-1};
+    std::thread waiter([&] { result = hid.command(kEchoCommand, nullptr, 0, nullptr, 0, 10000); });
+    ASSERT_TRUE(waitForOutputReports(1));
+    hid.abandonWaits();
+    waiter.join();
+    EXPECT_EQ(result.load(), 1);
+    EXPECT_TRUE(hid.isOpen());
+    EXPECT_EQ(hid.command(kEchoCommand, nullptr, 0, nullptr, 0, 10000), 1);
+    hid.close();
+    ASSERT_TRUE(hid.open(kVendorId, kProductId));
+    EXPECT_EQ(hid.command(kEchoCommand, nullptr, 0), 0);
+    const auto messages = loggedMessages();
+    EXPECT_EQ(std::count(messages.begin(), messages.end(),
+                         std::string("fx3Hid::hidWaitReponse: wait abandoned (cmdID: 0x20)")),
+              2);
+    EXPECT_EQ(std::count_if(messages.begin(), messages.end(),
+                            [](const std::string& text) {
+                                return text.find("timeout for cmdID") != std::string::npos;
+                            }),
+              0);
+}
+
 TEST_F(fx3HidTest, aNewChannelAfterCloseWorks) {
     for (int round = 0; round < 2; ++round) {
         fx3Hid& hid = openChannel();

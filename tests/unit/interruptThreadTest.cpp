@@ -1,9 +1,10 @@
 // The camera's interrupt thread: reports from the emulated camera's HID channel through the
-// one-report mailbox to the handler.
+// bounded queue to the handler.
 #include "device/interruptThread.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
@@ -65,7 +66,14 @@ class interruptThreadTest : public ::testing::Test {
         held_ = false;
         changed_.notify_all();
     }
-    // The thread took `count` reports from the mailbox in all.
+    // Waits until the HID reader has passed on the report whose first data byte is `marker`.
+    void waitForReader(uint8_t marker) {
+        const auto deadline = std::chrono::steady_clock::now() + 10s;
+        while (hid_.rxReport()[2] != marker && std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(1ms);
+        }
+    }
+    // The thread took `count` reports from the queue in all.
     bool waitForTaken(uint64_t count) {
         const auto deadline = std::chrono::steady_clock::now() + 10s;
         while (interrupts_.reportsTaken() < count) {
@@ -85,7 +93,7 @@ class interruptThreadTest : public ::testing::Test {
     std::vector<uint8_t> markers_;
     bool held_ = false;
     int returned_ = 0;
-    interruptThread interrupts_;
+    interruptThread interrupts_{log_.log()};
 };
 
 TEST_F(interruptThreadTest, onlyStatusInterruptsReachTheHandlerWithTheirData) {
@@ -96,20 +104,44 @@ TEST_F(interruptThreadTest, onlyStatusInterruptsReachTheHandlerWithTheirData) {
     EXPECT_EQ(markers(), std::vector<uint8_t>{0x11});
 }
 
-TEST_F(interruptThreadTest, aReportArrivingWhileOneIsHandledReplacesTheWaitingOne) {
+// Reports that arrive while one is handled wait their turn and are handed on in order.
+TEST_F(interruptThreadTest, reportsArrivingWhileOneIsHandledWaitTheirTurnInOrder) {
     hold();
     inject(1, 1);
     ASSERT_TRUE(waitForMarkers(1));
     inject(1, 2);
+    inject(2, 9);  // taken in turn, not handed on
     inject(1, 3);
-    // Both reached the mailbox while the handler was busy; only the newer one is kept.
-    const auto deadline = std::chrono::steady_clock::now() + 10s;
-    while (hid_.rxReport()[2] != 3 && std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(1ms);
-    }
+    waitForReader(3);
     release();
-    ASSERT_TRUE(waitForMarkers(2));
-    EXPECT_EQ(markers(), (std::vector<uint8_t>{1, 3}));
+    ASSERT_TRUE(waitForMarkers(3));
+    EXPECT_EQ(markers(), (std::vector<uint8_t>{1, 2, 3}));
+}
+
+// More reports than the queue holds while one is handled: the oldest waiting ones are dropped
+// with a warning, the newest kQueueDepth are handed on in order.
+TEST_F(interruptThreadTest, aFullQueueDropsTheOldestWaitingReports) {
+    constexpr std::size_t kExtra = 5;
+    hold();
+    inject(1, 0);
+    ASSERT_TRUE(waitForMarkers(1));
+    for (std::size_t i = 1; i <= interruptThread::kQueueDepth + kExtra; ++i) {
+        inject(1, static_cast<uint8_t>(i));
+    }
+    waitForReader(static_cast<uint8_t>(interruptThread::kQueueDepth + kExtra));
+    release();
+    ASSERT_TRUE(waitForMarkers(1 + interruptThread::kQueueDepth));
+    std::vector<uint8_t> expected{0};
+    for (std::size_t i = kExtra + 1; i <= interruptThread::kQueueDepth + kExtra; ++i) {
+        expected.push_back(static_cast<uint8_t>(i));
+    }
+    EXPECT_EQ(markers(), expected);
+    interrupts_.stop();
+    hid_.close();
+    const auto logged = log_.messages();
+    EXPECT_NE(std::find(logged.begin(), logged.end(),
+                        "interruptThread: queue full, 5 interrupt reports dropped"),
+              logged.end());
 }
 
 TEST_F(interruptThreadTest, aRestartedThreadHandsOnlyNewReports) {
