@@ -1,12 +1,16 @@
 // The recorder exports against an open emulated camera: the request of every export in one
 // table, the date's byte order, the framing of command texts and the refusal of those too long
-// for one report, and each way a recorder function fails.
+// for one report, each way a recorder function fails, and the recorder's interrupts back through
+// the library.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -63,6 +67,32 @@ const std::vector<exportRow>& exportRows() {
     return rows;
 }
 
+// Copies the recorder versions of each status record handed to the status callback.
+class recorderVersionWatch {
+  public:
+    static int onStatus(DeviceStatus* status, void* user) {
+        auto* self = static_cast<recorderVersionWatch*>(user);
+        std::lock_guard<std::mutex> lock(self->mutex_);
+        self->fpga_ = status->versionRecFpga;
+        self->service_ = status->versionRecService;
+        self->arrived_.notify_all();
+        return 0;
+    }
+    // Waits until a record shows these versions of the recorder's FPGA and service.
+    bool waitFor(uint16_t fpgaPatch, uint16_t servicePatch) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        return arrived_.wait_for(lock, std::chrono::seconds(10), [&] {
+            return fpga_.patch == fpgaPatch && service_.patch == servicePatch;
+        });
+    }
+
+  private:
+    std::mutex mutex_;
+    std::condition_variable arrived_;
+    VersionInfo fpga_{};
+    VersionInfo service_{};
+};
+
 class recorderExportsTest : public openCameraTest {
   protected:
     void SetUp() override {
@@ -118,6 +148,8 @@ class recorderExportsTest : public openCameraTest {
 
     static dravix::emu::emulatedRecorder& recorder() { return camera().recorderUnit(); }
     int markers_ = 0;
+    // Outlives the cameras, whose threads may call it until they end.
+    recorderVersionWatch versions_;
 };
 
 TEST_F(recorderExportsTest, everyExportSendsItsFunctionInOneReport) {
@@ -335,6 +367,34 @@ TEST_F(recorderExportsTest, recorderFunctionsAndDspReadsInterleaveOnTheChannel) 
     }
     dsp.join();
     EXPECT_EQ(recorder().current().captures, static_cast<uint32_t>(kRounds));
+}
+
+// The recorder's own report of a started recording reaches the log through the interrupt path.
+TEST_F(recorderExportsTest, aStartedRecordingIsLoggedFromTheRecordersInterrupt) {
+    ASSERT_EQ(ZEL_CAM_recStart(0), 0);
+    EXPECT_TRUE(log_.waitFor("DEBUG Recording started"));
+    EXPECT_TRUE(log_.waitFor("DEBUG Interrupt, type: REC (4)\n\t0x2: status: INTR_REC_STARTED "));
+}
+
+// A rebooted recorder announces itself, and the library reads its versions again.
+TEST_F(recorderExportsTest, aRebootedRecorderHasItsVersionsReadAgain) {
+    ASSERT_EQ(ZEL_CAM_StatusCallback(0, &recorderVersionWatch::onStatus, &versions_), 0);
+    camera().identity().setVersion(8, 3, 1, 1234, 0, 0, 0, 0);
+    camera().identity().setVersion(9, 4, 2, 2345, 0, 0, 0, 0);
+    ASSERT_EQ(ZEL_CAM_recReboot(0), 0);
+    EXPECT_TRUE(versions_.waitFor(1234, 2345));
+    EXPECT_TRUE(log_.waitFor("DEBUG Interrupt, type: REC (4)\n\t0x1: status: INTR_REC_BOOTED "));
+    // The recorder's set: versions of its FPGA and service, the build of its system.
+    std::vector<uint8_t> components;
+    for (const wireRecord& record : camera().recorded()) {
+        if (record.kind == wireKind::output && record.bytes[1] == 0x02) {
+            components.push_back(record.bytes[2]);
+        }
+    }
+    const std::vector<uint8_t> recorderSet = {8, 9, 11};
+    EXPECT_NE(
+        std::search(components.begin(), components.end(), recorderSet.begin(), recorderSet.end()),
+        components.end());
 }
 
 }  // namespace
