@@ -12,6 +12,7 @@ constexpr uint8_t kStaticFlipKeyBits = 0x0C;
 camera::camera(logger& log, videoDeviceList& devices, uint16_t vendorId, uint16_t productId,
                platform::videoBackend& video, platform::hidBackend& hid)
     : cameraDsp(log),
+      cameraRec(log, [this] { return cameraDsp::hid(); }),
       hidBackend_(hid),
       vendorId_(vendorId),
       productId_(productId),

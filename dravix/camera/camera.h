@@ -16,6 +16,7 @@
 #include "device/interruptThread.h"
 #include "dravix/dravix.h"
 #include "dsp/cameraDsp.h"
+#include "dsp/cameraRec.h"
 #include "log/logger.h"
 #include "platform/hid.h"
 #include "platform/threadAnnotations.h"
@@ -30,9 +31,9 @@ namespace dravix {
 //
 // Locking: lifecycleMutex_ serialises open and close between the client and the device watcher.
 // The client's close waits for the watcher without holding it. The channel is shared with the
-// DSP part, so a command in progress on another thread keeps the closed channel alive until it
-// fails and returns.
-class camera : public cameraDsp, private deviceWatcher::client {
+// DSP and recorder parts, so a command in progress on another thread keeps the closed channel alive
+// until it fails and returns.
+class camera : public cameraDsp, public cameraRec, private deviceWatcher::client {
   public:
     static constexpr uint16_t kDefaultVendorId = 0x20F1;
     static constexpr uint16_t kDefaultProductId = 0x0107;

@@ -64,6 +64,9 @@ emulatedCamera::emulatedCamera(int number, uint32_t setId, const emulatedVideoFo
       interrupts_(identity_,
                   [this](uint8_t type, const emulatedInterrupts::interruptData& data,
                          std::chrono::milliseconds delay) { injectInterrupt(type, data, delay); }),
+      recorderUnit_(
+          [this](uint8_t type, const emulatedRecorder::interruptData& data,
+                 std::chrono::milliseconds delay) { interrupts_.send(type, data, delay); }),
       video_(format) {
     installBuiltInCommands();
 }
@@ -338,6 +341,9 @@ void emulatedCamera::installBuiltInCommands() {
                       [this](const commandPayload& payload) { return dspEvents_.save(payload); });
     setCommandHandler(kHidCalibrationCommand,
                       [this](const commandPayload& payload) { return dsp_.calibration(payload); });
+    setCommandHandler(emulatedRecorder::kCommand, [this](const commandPayload& payload) {
+        return recorderUnit_.handle(payload);
+    });
     setCommandHandler(kAppStateCommand, [this](const commandPayload& payload) {
         std::lock_guard<std::mutex> lock(mutex_);
         appStates_.push_back(payload[0]);

@@ -27,6 +27,7 @@
 #include "emu/emulatedIdentity.h"
 #include "emu/emulatedInterrupts.h"
 #include "emu/emulatedJtagPort.h"
+#include "emu/emulatedRecorder.h"
 #include "emu/emulatedVideoFormat.h"
 #include "emu/emulatedVideoSource.h"
 #include "emu/emulatedWireRecorder.h"
@@ -39,9 +40,9 @@ namespace dravix::emu {
 // report with one reply report (id 1, the command id echoed, a status byte) after the reply
 // latency, sends interrupt reports (id 2) on request, and serves the feature-report data phases
 // of its commands. Commands are answered by handlers registered per command id; the DSP
-// commands (0x20 to 0x23), the identity commands (0x02 to 0x04 and 0xD0, 0xD2, 0xD3), the I2C
-// commands (0xE0 read, 0xE1 write) and the end-of-transfer command (0xE2) are built in. Writing the
-// DSP flip byte sets the video's vertical flip.
+// commands (0x20 to 0x23), the recorder command (0x30), the identity commands (0x02 to 0x04 and
+// 0xD0, 0xD2, 0xD3), the I2C commands (0xE0 read, 0xE1 write) and the end-of-transfer command
+// (0xE2) are built in. Writing the DSP flip byte sets the video's vertical flip.
 //
 // Its video interface streams a moving test pattern (testPattern) in YUY2 at the camera's format;
 // unplug() removes both interfaces.
@@ -121,6 +122,8 @@ class emulatedCamera {
     emulatedIdentity& identity() { return identity_; }
     // The camera's own interrupts, through its interrupt switches; models raise their events here.
     emulatedInterrupts& interrupts() { return interrupts_; }
+    // The recorder unit: fitted or absent, what its functions set, and its interrupts.
+    emulatedRecorder& recorderUnit() { return recorderUnit_; }
 
     // The application states the host reported (CMD_APP_STATE), oldest first.
     std::vector<uint8_t> appStates() const;
@@ -237,6 +240,7 @@ class emulatedCamera {
     emulatedDspEvents dspEvents_;
     emulatedIdentity identity_;
     emulatedInterrupts interrupts_;
+    emulatedRecorder recorderUnit_;
     emulatedWireRecorder recorder_;
     std::atomic<bool> stalledWrites_{false};
     std::atomic<bool> startAnnouncement_{false};

@@ -240,14 +240,15 @@ TEST_F(apiFrameTest, slotOnlyGuardTreatsIndexOutsideTableAsEmptySlot) {
 TEST_F(apiFrameTest, exportsPastTheGuardSayWhatThisBuildLacks) {
     occupySlot(3);
     openCapturedLog();
-    // The exports of the lifecycle, the video path, the DSP parameters and the settings files
-    // work on this camera.
+    // The exports of the lifecycle, the video path, the DSP parameters, the settings files, the
+    // pictures and the recorder work on this camera.
     const std::vector<std::string> working = {"ZEL_CAM_SetVideoScale",  "ZEL_CAM_FrameCallback",
                                               "ZEL_CAM_setColorMode",   "ZEL_CAM_Close",
                                               "ZEL_CAM_Start",          "ZEL_CAM_StartPic",
                                               "ZEL_CAM_Stop",           "ZEL_CAM_StatusCallback",
                                               "ZEL_CAM_getToggleState", "ZEL_CAM_getHvFlipStatic",
-                                              "ZEL_CAM_readQprFile",    "ZEL_CAM_SaveJPG"};
+                                              "ZEL_CAM_readQprFile",    "ZEL_CAM_SaveJPG",
+                                              "ZEL_CAM_recStart",       "ZEL_CAM_recPrepareUsb"};
     for (const auto* exports : {&fullGuardExports(), &slotGuardExports()}) {
         for (const indexedExport& e : *exports) {
             if (std::find(working.begin(), working.end(), e.name) == working.end()) {
@@ -260,7 +261,6 @@ TEST_F(apiFrameTest, exportsPastTheGuardSayWhatThisBuildLacks) {
 
     const auto lines = closeLogAndCollect();
     EXPECT_THAT(lines, Contains("ERROR camera::updateFirmware: camera is not open"));
-    EXPECT_THAT(lines, Contains("WARN ZEL_CAM_recPrepareUsb: not available in this build"));
     EXPECT_THAT(lines, Contains("WARN not implemented!"));                  // setAutorestart
     EXPECT_THAT(lines, Contains("WARN ZEL_CAM_getIni: not implemented!"));  // getIni
     EXPECT_THAT(lines, Not(Contains(AllOf(HasSubstr("ERROR"), Not(HasSubstr("updateFirmware"))))));
@@ -365,8 +365,8 @@ TEST_F(apiFrameTest, configuredLevelsWidenTheClientsMasks) {
     captureLog(ZEL_CAM_LOG_ERROR);
     ZEL_CAM_setLogLevel(ZEL_CAM_LOG_ERROR | ZEL_CAM_LOG_INFO);
     occupySlot(1);
-    EXPECT_EQ(ZEL_CAM_recStart(1), 1);  // WARN: queued (LOG_LEVEL) but not called back
-    EXPECT_EQ(ZEL_CAM_Open(11), 1);     // ERROR: queued and called back
+    EXPECT_EQ(ZEL_CAM_setAutorestart(1, 1), 1);  // WARN: queued (LOG_LEVEL) but not called back
+    EXPECT_EQ(ZEL_CAM_Open(11), 1);              // ERROR: queued and called back
     char build[20];
     ZEL_CAM_GetApiBuild(build);  // INFO: queued and called back (CALLBACK_LOG_LEVEL)
     ZEL_CAM_setLogLevel(ZEL_CAM_LOG_ERROR);
