@@ -10,16 +10,14 @@
 #include <fstream>
 #include <iterator>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 #include "../unit/decodedJpeg.h"
-#include "camera/camera.h"
-#include "camera/libraryState.h"
-#include "camera/videoDeviceList.h"
 #include "dravix/dravix.h"
 #include "emu/emulatedCamera.h"
-#include "emu/emulatedCameraSet.h"
 #include "eventually.h"
+#include "installedCamera.h"
 #include "logCapture.h"
 #include "openCameraTest.h"
 #include "tempHome.h"
@@ -72,24 +70,12 @@ class pictureExportsTest : public ::testing::Test {
         char version[20];
         ZEL_CAM_GetApiVersion(version);
         ZEL_CAM_setLogCallback(&logCapture::onMessage, &log_, ZEL_CAM_LOG_ALL);
-        cameras_ = std::make_unique<dravix::emu::emulatedCameraSet>(
-            1, dravix::emu::emulatedVideoFormat{kWidth, kHeight, 60});
-        devices_ = std::make_unique<dravix::videoDeviceList>(cameras_->videoBackend(),
-                                                             dravix::libraryLog());
-        camera_ = dravix::libraryState::instance().installCamera(
-            0, std::make_unique<dravix::camera>(dravix::libraryLog(), *devices_,
-                                                dravix::camera::kDefaultVendorId,
-                                                dravix::camera::kDefaultProductId,
-                                                cameras_->videoBackend(), cameras_->hidBackend()));
-        camera_->video().setMoniker(cameras_->camera(1)->videoPath());
+        installed_.emplace(kWidth, kHeight, 60);
+        camera_ = &installed_->camera();
         ASSERT_EQ(ZEL_CAM_FrameCallback(0, &seenFrames::callback, &seen_), 0);
         ASSERT_EQ(camera_->video().initVideo(nullptr), 0);
     }
-    void TearDown() override {
-        dravix::libraryState::instance().destroyCamera(0);
-        cameras_.reset();
-        ZEL_CAM_Destroy(0);
-    }
+    void TearDown() override { installed_.reset(); }
     void start() { ASSERT_EQ(camera_->video().startVideo(), 0); }
     // Waits for the next picture to be written (the writer's DEBUG message).
     bool written() {
@@ -111,8 +97,7 @@ class pictureExportsTest : public ::testing::Test {
     logCapture log_;
     std::size_t written_ = 0;
     seenFrames seen_;
-    std::unique_ptr<dravix::emu::emulatedCameraSet> cameras_;
-    std::unique_ptr<dravix::videoDeviceList> devices_;
+    std::optional<installedCamera> installed_;
     dravix::camera* camera_ = nullptr;
 };
 
@@ -176,10 +161,10 @@ TEST_F(pictureExportsTest, requestAcrossStopStartAndClose) {
     ASSERT_TRUE(written());
     EXPECT_GT(fs::file_size(pics("before.jpg")), 0u);
 
-    cameras_->camera(1)->pauseFrames(true);
+    installed_->cameras().camera(1)->pauseFrames(true);
     ASSERT_EQ(camera_->video().stopVideo(), 0);
     ASSERT_EQ(ZEL_CAM_SaveBMP(0, pics("stopped").c_str(), 0), 0);
-    cameras_->camera(1)->pauseFrames(false);
+    installed_->cameras().camera(1)->pauseFrames(false);
     start();
     ASSERT_TRUE(written());
     EXPECT_EQ(fs::file_size(pics("stopped.bmp")), 54u + kWidth * 3u * kHeight);
@@ -198,7 +183,7 @@ TEST_F(pictureExportsTest, requestAcrossStopStartAndClose) {
 // Raw and BMP pictures hold the frame the callback saw, also in callback mode (BMP converted in
 // the colour mode, blue first); a short buffer is handed on but not written.
 TEST_F(pictureExportsTest, picturesHoldTheFrameTheCallbackSaw) {
-    cameras_->camera(1)->pauseFrames(true);
+    installed_->cameras().camera(1)->pauseFrames(true);
     start();
     ASSERT_EQ(ZEL_CAM_setColorMode(0, 8), 0);
     std::vector<uint8_t> frame(kFrameBytes);
@@ -206,10 +191,11 @@ TEST_F(pictureExportsTest, picturesHoldTheFrameTheCallbackSaw) {
         frame[i] = static_cast<uint8_t>(i * 31 + i / 416);
     }
     ASSERT_EQ(ZEL_CAM_SaveRAW(0, pics("raw").c_str()), 0);
-    ASSERT_TRUE(cameras_->camera(1)->deliverBuffer(std::vector<uint8_t>(kFrameBytes - 2, 7)));
+    ASSERT_TRUE(
+        installed_->cameras().camera(1)->deliverBuffer(std::vector<uint8_t>(kFrameBytes - 2, 7)));
     ASSERT_TRUE(seen_.waitFor(1));
     EXPECT_TRUE(camera_->video().pictures().isPending());
-    ASSERT_TRUE(cameras_->camera(1)->deliverBuffer(frame));
+    ASSERT_TRUE(installed_->cameras().camera(1)->deliverBuffer(frame));
     ASSERT_TRUE(seen_.waitFor(2));
     ASSERT_TRUE(written());
     const fs::path raw = fs::directory_iterator(home_.path() / "pics")->path();
@@ -218,7 +204,7 @@ TEST_F(pictureExportsTest, picturesHoldTheFrameTheCallbackSaw) {
     EXPECT_EQ(seen_.last(), frame);
 
     ASSERT_EQ(ZEL_CAM_SaveBMP(0, pics("bmp").c_str(), 0), 0);
-    ASSERT_TRUE(cameras_->camera(1)->deliverBuffer(frame));
+    ASSERT_TRUE(installed_->cameras().camera(1)->deliverBuffer(frame));
     ASSERT_TRUE(written());
     std::vector<uint8_t> pixels(std::size_t{kWidth} * kHeight * 3);
     dravix::colorConverter::convertScalar(4, frame.data(), pixels.data(),

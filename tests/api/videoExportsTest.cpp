@@ -3,15 +3,13 @@
 
 #include <condition_variable>
 #include <mutex>
+#include <optional>
 #include <vector>
 
-#include "camera/camera.h"
-#include "camera/libraryState.h"
-#include "camera/videoDeviceList.h"
 #include "dravix/dravix.h"
 #include "emu/emulatedCamera.h"
-#include "emu/emulatedCameraSet.h"
 #include "emu/testPattern.h"
+#include "installedCamera.h"
 #include "tempHome.h"
 
 namespace {
@@ -56,27 +54,14 @@ class videoExportsTest : public ::testing::Test {
     void startCamera(uint16_t width, uint16_t height) {
         char version[20];
         ZEL_CAM_GetApiVersion(version);
-        cameras_ = std::make_unique<dravix::emu::emulatedCameraSet>(
-            1, dravix::emu::emulatedVideoFormat{width, height, 60});
-        devices_ = std::make_unique<dravix::videoDeviceList>(cameras_->videoBackend(),
-                                                             dravix::libraryLog());
-        camera_ = dravix::libraryState::instance().installCamera(
-            0, std::make_unique<dravix::camera>(dravix::libraryLog(), *devices_,
-                                                dravix::camera::kDefaultVendorId,
-                                                dravix::camera::kDefaultProductId,
-                                                cameras_->videoBackend(), cameras_->hidBackend()));
-        camera_->video().setMoniker(cameras_->camera(1)->videoPath());
+        installed_.emplace(width, height, 60);
+        camera_ = &installed_->camera();
     }
 
-    void TearDown() override {
-        dravix::libraryState::instance().destroyCamera(0);
-        cameras_.reset();
-        ZEL_CAM_Destroy(0);
-    }
+    void TearDown() override { installed_.reset(); }
 
     tempHome home_;
-    std::unique_ptr<dravix::emu::emulatedCameraSet> cameras_;
-    std::unique_ptr<dravix::videoDeviceList> devices_;
+    std::optional<installedCamera> installed_;
     dravix::camera* camera_ = nullptr;
 };
 
@@ -112,7 +97,7 @@ TEST_F(videoExportsTest, callbackModeDeliversTheStreamAndCountsIt) {
 
 TEST_F(videoExportsTest, drawingAreaAndScale) {
     startCamera(1920, 1080);
-    cameras_->camera(1)->pauseFrames(true);
+    installed_->cameras().camera(1)->pauseFrames(true);
     ASSERT_EQ(camera_->video().initVideo(nullptr), 0);
     ASSERT_EQ(camera_->video().startVideo(), 0);
 
