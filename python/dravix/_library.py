@@ -15,7 +15,6 @@ from ctypes import (
     c_char,
     c_char_p,
     c_int,
-    c_int16,
     c_int32,
     c_int64,
     c_uint8,

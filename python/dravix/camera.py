@@ -44,6 +44,7 @@ class Camera:
         self._is_open = False
         self._streaming = False
         self._frame_consumer = None
+        self._queue = None
         self._callback_error = None
         self._array_types = {}
         self._status = None
@@ -116,10 +117,10 @@ class Camera:
         Copies: each frame is copied on the delivery thread into one of `pool_size`
         preallocated arrays. A yielded array is yours until the next iteration, when it returns
         to the pool; copy it to keep it longer. When the consumer falls behind, the oldest
-        waiting copy is overwritten (counted in the generator's `dropped` attribute of the
-        queue, see frame_queue()). Raises TimeoutError after `timeout` seconds without a frame.
+        waiting copy is overwritten and counted in `copies_dropped`. Raises TimeoutError after
+        `timeout` seconds without a frame.
         """
-        queue = FrameQueue(pool_size)
+        queue = self._queue = FrameQueue(pool_size)
         self.start(queue.put)
         try:
             delivered = 0
@@ -133,6 +134,11 @@ class Camera:
         finally:
             queue.close()
             self._stop_stream()
+
+    @property
+    def copies_dropped(self):
+        """Copies overwritten before the consumer of the last frames() took them."""
+        return self._queue.dropped if self._queue is not None else 0
 
     def frame_counters(self):
         """(shown, missed, frame_length): frames delivered and lost since the stream started,

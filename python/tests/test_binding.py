@@ -9,7 +9,6 @@ import struct
 import threading
 import time
 
-import numpy as np
 import pytest
 
 import dravix
