@@ -48,22 +48,33 @@ def call(name, *args):
 
 def enumerate_cameras():
     """(slot, count) from ZEL_CAM_InitName: the slot it filled and the cameras found."""
+    result, slot, count = _init_name()
+    if result != 0:
+        raise DravixError("ZEL_CAM_InitName", result, bridge.last_error_after_wait(library()))
+    return slot, count
+
+
+def camera_count():
+    """The cameras the library finds; 0 also when it finds no video device at all (which
+    ZEL_CAM_InitName reports as a failure)."""
+    with _lock:
+        result, _, count = _init_name()
+        if result != 0 and count != 0:
+            raise DravixError("ZEL_CAM_InitName", result, bridge.last_error_after_wait(library()))
+        return count
+
+
+def _init_name():
     slot = ctypes.c_int32(0)
     count = ctypes.c_uint8(0)
     result = library().ZEL_CAM_InitName(
         0, ctypes.byref(slot), ctypes.byref(count), _MATCH_NAME, _VENDOR_ID, _PRODUCT_ID
     )
-    if result != 0:
-        raise DravixError("ZEL_CAM_InitName", result, bridge.last_error_after_wait(library()))
-    with _lock:
-        _initialised.add(slot.value)
-    return slot.value, count.value
-
-
-def camera_count():
-    with _lock:
-        _, count = enumerate_cameras()
-        return count
+    # The library creates a camera object even after a failed enumeration (in the slot given).
+    if 0 <= slot.value < SLOTS:
+        with _lock:
+            _initialised.add(slot.value)
+    return result, slot.value, count.value
 
 
 def prepare_slot(index):
