@@ -40,16 +40,20 @@ def yuy2_to_bgr(frame):
 def _convert(frame, order):
     if frame.ndim != 3 or frame.shape[2] != 2 or frame.shape[1] % 2 != 0:
         raise ValueError(f"expected a (height, even width, 2) YUY2 array, got {frame.shape}")
-    y = frame[..., 0].astype(np.float32) - 16.0
-    # Every pixel of a pair shares the pair's U (even column) and V (odd column).
-    u = np.repeat(frame[:, 0::2, 1], 2, axis=1).astype(np.float32) - 128.0
-    v = np.repeat(frame[:, 1::2, 1], 2, axis=1).astype(np.float32) - 128.0
-    luma = 1.164 * y
-    channels = (luma + 1.596 * v, luma - 0.392 * u - 0.813 * v, luma + 2.017 * u)
-    out = np.empty(frame.shape[:2] + (3,), dtype=np.uint8)
-    for place, channel in zip(order, channels):
-        out[..., place] = np.clip(np.rint(channel), 0, 255)
-    return out
+    height, width = frame.shape[:2]
+    # Fixed point, 8 fractional bits. The chroma terms are computed once per pixel pair and
+    # added to both lumas of the pair (U in the even pixel's byte, V in the odd one's).
+    pairs = frame.reshape(height, width // 2, 4).astype(np.int32)
+    luma = (pairs[..., 0::2] - 16) * 298 + 128
+    u = pairs[..., 1] - 128
+    v = pairs[..., 3] - 128
+    terms = (409 * v, -100 * u - 208 * v, 516 * u)
+    out = np.empty((height, width // 2, 2, 3), dtype=np.uint8)
+    for place, term in zip(order, terms):
+        channel = (luma + term[..., None]) >> 8
+        np.clip(channel, 0, 255, out=channel)
+        out[..., place] = channel
+    return out.reshape(height, width, 3)
 
 
 class FrameQueue:
