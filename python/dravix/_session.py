@@ -95,6 +95,11 @@ def prepare_slot(index):
                 call("ZEL_CAM_Close", slot)
 
 
+def is_initialised(index):
+    with _lock:
+        return index in _initialised
+
+
 def set_frame_handler(index, handler):
     """Registers handler(address, length) for slot `index` (None removes it)."""
     with _lock:

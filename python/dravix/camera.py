@@ -57,9 +57,20 @@ class Camera:
         if self._is_open:
             return
         _session.prepare_slot(self.index)
-        _session.call("ZEL_CAM_Open", self.index)
+        # Registered before the open where the slot holds a camera, so that the report the
+        # open makes (the camera count) arrives too.
+        early = _session.is_initialised(self.index)
+        if early:
+            _session.set_status_handler(self.index, self._on_status)
+        try:
+            _session.call("ZEL_CAM_Open", self.index)
+        except DravixError:
+            if early:
+                _session.set_status_handler(self.index, None)
+            raise
         self._is_open = True
-        _session.set_status_handler(self.index, self._on_status)
+        if not early:
+            _session.set_status_handler(self.index, self._on_status)
 
     def close(self):
         """Stops the stream and closes the camera; raises a pending callback error after."""

@@ -80,6 +80,7 @@ def test_context_manager_closes_also_when_the_body_raises():
     assert not cam.is_open and not cam.is_streaming
     with dravix.Camera(1) as again:
         assert again.is_open and next(again.frames(count=1)).shape == (1080, 1920, 2)
+        assert again.status(timeout=5).cameraCount == EMULATED_CAMERAS
     with pytest.raises(dravix.DravixError, match="closed"):
         again.get("hue")
 
@@ -103,7 +104,21 @@ PARAMETER_CASES = [
     ("edge_enhancement", (1, 2, 3, 400, 500), 1),
     ("sobel", (1, 2, 3, 4), 0),
     ("gamma", (1, tuple(range(0, 252, 7))), 1),
+    ("ae_values", tuple(range(1, 16)), None),
+    ("key_setting", tuple(range(50)), None),
+    ("edge_mode", 3, None),
+    ("cam_type", 2, None),
+    ("uc_config", (1, 2, 3, 4), None),
+    ("scale", (1, 100, 200, 300, 400), None),
+    ("scale_z", (1, 100, 200, 300, 400, 2), None),
+    ("bayer_mode", 1, None),
+    ("ov_exp_weight", (1, 2, 3, 4, tuple(range(16))), None),
+    ("ov_exp_target_steps", (1, (2, 3, 4), (5, 6, 7), (8, 9, 10), 11), None),
 ]
+
+
+def test_the_round_trips_cover_every_parameter():
+    assert {name for name, _, _ in PARAMETER_CASES} == set(dravix.PARAMETERS)
 
 
 @pytest.mark.parametrize("name, value, bank", PARAMETER_CASES)
