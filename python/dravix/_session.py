@@ -22,6 +22,8 @@ _PRODUCT_ID = 0x0107
 
 _lock = threading.RLock()
 _initialised = set()
+# slot -> the Camera object that has it open in this process.
+_owners = {}
 # Per slot: the Python handlers the C trampolines dispatch to.
 _frame_handlers = {}
 _status_handlers = {}
@@ -95,6 +97,26 @@ def prepare_slot(index):
                 call("ZEL_CAM_Close", slot)
 
 
+def claim(index, camera):
+    """Records `camera` as the one object that opens slot `index`; a second one is refused,
+    since both would share the library's one camera and its callbacks."""
+    with _lock:
+        if _owners.get(index, camera) is not camera:
+            raise DravixError("Camera", 1, f"camera {index} is open already in this process")
+        _owners[index] = camera
+
+
+def release(index, camera):
+    with _lock:
+        if _owners.get(index) is camera:
+            del _owners[index]
+
+
+def owner(index):
+    with _lock:
+        return _owners.get(index)
+
+
 def is_initialised(index):
     with _lock:
         return index in _initialised
@@ -153,6 +175,7 @@ def shutdown():
             handlers.clear()
         slots = sorted(_initialised)
         _initialised.clear()
+        _owners.clear()
         bridge.mute(True)
         lib.ZEL_CAM_stopLogCallback()
         for slot in slots:

@@ -56,6 +56,14 @@ class Camera:
     def open(self):
         if self._is_open:
             return
+        _session.claim(self.index, self)
+        try:
+            self._open_claimed()
+        except BaseException:
+            _session.release(self.index, self)
+            raise
+
+    def _open_claimed(self):
         _session.prepare_slot(self.index)
         # Registered before the open where the slot holds a camera, so that the report the
         # open makes (the camera count) arrives too.
@@ -75,12 +83,17 @@ class Camera:
     def close(self):
         """Stops the stream and closes the camera; raises a pending callback error after."""
         if self._is_open:
+            self._is_open = False
             try:
-                self._stop_stream()
-                _session.set_status_handler(self.index, None)
-                _session.call("ZEL_CAM_Close", self.index)
+                try:
+                    self._stop_stream()
+                finally:
+                    try:
+                        _session.set_status_handler(self.index, None)
+                    finally:
+                        _session.call("ZEL_CAM_Close", self.index)
             finally:
-                self._is_open = False
+                _session.release(self.index, self)
         self._raise_callback_error()
 
     def __enter__(self):
@@ -113,6 +126,8 @@ class Camera:
         (copy it to keep it). The callback runs on the library's delivery thread."""
         self._check()
         self._frame_consumer = callback
+        if self._streaming:
+            return  # the running stream delivers to the new callback
         _session.set_frame_handler(self.index, self._on_frame)
         _session.call("ZEL_CAM_StartPic", self.index, 0, 0)
         self._streaming = True
@@ -123,7 +138,8 @@ class Camera:
         self._raise_callback_error()
 
     def frames(self, count=None, timeout=2.0, pool_size=4):
-        """Yields copies of the stream's frames (starts the stream, stops it at the end).
+        """Yields copies of the stream's frames (starts the stream, or takes it over from a
+        callback given to start(), and stops it at the end).
 
         Copies: each frame is copied on the delivery thread into one of `pool_size`
         preallocated arrays. A yielded array is yours until the next iteration, when it returns

@@ -35,15 +35,22 @@ def _text(function):
 
 
 def cameras():
-    """A CameraInfo for every camera found. Cameras not open are opened for the query and
-    closed again; don't call it while another thread opens one of them."""
+    """A CameraInfo for every camera found. Cameras this process has not open are opened for
+    the query and closed again; don't call it while another thread opens one of them."""
     return [_describe(index) for index in range(_session.camera_count())]
 
 
 def _describe(index):
+    camera = _session.owner(index)
+    if camera is not None:
+        return _info(camera)
     with Camera(index) as camera:
-        status = camera.status(_STATUS_WAIT_SECONDS)
-        return CameraInfo(index, camera.serial_number(), _versions(status), _speed(status))
+        return _info(camera)
+
+
+def _info(camera):
+    status = camera.status(_STATUS_WAIT_SECONDS)
+    return CameraInfo(camera.index, camera.serial_number(), _versions(status), _speed(status))
 
 
 def _versions(status):

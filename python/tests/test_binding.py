@@ -72,6 +72,15 @@ def test_listing_names_every_emulated_camera():
     assert dravix.api_version().count(".") == 2
 
 
+def test_an_open_camera_is_listed_as_it_is_and_not_opened_twice(camera):
+    camera.start()
+    assert [c.index for c in dravix.cameras()] == list(range(EMULATED_CAMERAS))
+    assert camera.is_open and camera.is_streaming
+    with pytest.raises(dravix.DravixError, match="open already"):
+        dravix.Camera(0)
+    assert next(camera.frames(count=1)).shape == (1080, 1920, 2)
+
+
 def test_context_manager_closes_also_when_the_body_raises():
     with pytest.raises(RuntimeError, match="body"):
         with dravix.Camera(1) as cam:
