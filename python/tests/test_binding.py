@@ -24,12 +24,16 @@ C_TYPES = {
 }
 
 
+def split_arguments(text):
+    return [a.strip() for a in text.split(",") if a.strip() != "void"]
+
+
 def header_prototypes():
     text = open(HEADER).read()
-    found = {}
-    for result, name, arguments in re.findall(r"DRAVIX_API (\w+) (ZEL_CAM_\w+)\(([^)]*)\);", text):
-        found[name] = (result, [a.strip() for a in arguments.split(",") if a.strip() != "void"])
-    return found
+    functions = re.findall(r"DRAVIX_API (\w+) (ZEL_CAM_\w+)\(([^)]*)\);", text)
+    callbacks = re.findall(r"typedef (\w+) \(\*(\w+Callback)\)\(([^)]*)\);", text)
+    return {name: (result, split_arguments(arguments))
+            for result, name, arguments in functions + callbacks}
 
 
 def c_argument_matches(declaration, ctype):
@@ -38,20 +42,26 @@ def c_argument_matches(declaration, ctype):
     base = text.split("*")[0].split()[0]
     if base == "char":
         return ctype in (ctypes.c_char_p, ctypes.POINTER(ctypes.c_char))
-    if base.endswith("Callback"):
-        return ctype.__name__.startswith("CFunctionType") or issubclass(ctype, ctypes._CFuncPtr)
-    if pointer:
-        return ctype == ctypes.POINTER(C_TYPES[base])
-    return ctype == C_TYPES[base]
+    if base == "void":
+        return ctype is ctypes.c_void_p
+    target = getattr(_library, base, None) or C_TYPES[base]  # records and callbacks by name
+    return ctype == (ctypes.POINTER(target) if pointer else target)
 
 
-def test_every_declared_function_matches_the_header():
+def test_every_declared_function_and_callback_matches_the_header():
     header = header_prototypes()
     declared = dict(_library.PROTOTYPES)
     declared.update(parameters.prototypes())
+    for name in ("FrameCallback", "StatusCallback", "LogCallback"):
+        callback = getattr(_library, name)
+        declared[name] = (callback._restype_, list(callback._argtypes_))
+    # The frame arrives as an address (c_void_p) on purpose: the same pointer, without a ctypes
+    # pointer object per frame.
+    header["FrameCallback"][1][0] = "void* frame"
     for name, (restype, argtypes) in declared.items():
         result, arguments = header[name]
-        assert restype == C_TYPES[result], name
+        expected_result = ctypes.c_int if result == "int" else C_TYPES[result]
+        assert restype == expected_result, name
         assert len(argtypes) == len(arguments), name
         for declaration, ctype in zip(arguments, argtypes):
             assert c_argument_matches(declaration, ctype), (name, declaration, ctype)
