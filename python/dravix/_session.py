@@ -163,7 +163,8 @@ def _dispatch_status(index, status_pointer, user):
 
 
 def shutdown():
-    """Ends every camera the binding initialised and the library's log; runs at exit.
+    """Ends every camera the binding initialised and the library's log; runs at exit. Camera
+    objects still open count as closed afterwards.
 
     Library threads call into Python until their cameras are destroyed, so this runs before
     the interpreter winds down."""
@@ -175,6 +176,8 @@ def shutdown():
             handlers.clear()
         slots = sorted(_initialised)
         _initialised.clear()
+        for camera in _owners.values():
+            camera._forget()
         _owners.clear()
         bridge.mute(True)
         lib.ZEL_CAM_stopLogCallback()

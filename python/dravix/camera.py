@@ -297,6 +297,12 @@ class Camera:
             _session.set_frame_handler(self.index, None)
             self._frame_consumer = None
 
+    def _forget(self):
+        # The session destroyed the library's camera (shutdown).
+        self._is_open = False
+        self._streaming = False
+        self._frame_consumer = None
+
     def _on_frame(self, address, length):
         consumer = self._frame_consumer
         if consumer is None or not address or length <= 0:

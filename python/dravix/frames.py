@@ -22,7 +22,7 @@ def frame_shape(length, size=None):
     """(height, width, 2) for a frame of `length` bytes; `size` (width, height) overrides the
     known sizes. A frame of an unknown size keeps its flat shape (length,)."""
     width, height = size if size is not None else _SIZE_BY_LENGTH.get(length, (0, 0))
-    if width * height * 2 != length:
+    if length == 0 or width * height * 2 != length:
         return (length,)
     return (height, width, 2)
 

@@ -239,3 +239,13 @@ def test_ending_the_stream_while_frames_arrive(ending):
         assert len(inside) % 2 == 0  # the end returned with no callback inside
         assert not cam.is_streaming
         cam.close()
+
+
+def test_shutdown_ends_open_cameras_and_the_binding_starts_again():
+    cam = dravix.Camera(0)
+    cam.start()
+    dravix.shutdown()
+    assert not cam.is_open and not cam.is_streaming
+    cam.close()  # nothing left to close
+    with dravix.Camera(0) as again:
+        assert next(again.frames(count=1)).shape == (1080, 1920, 2)

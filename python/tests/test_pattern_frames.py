@@ -101,6 +101,7 @@ def test_colour_conversion_of_the_bars(camera):
         (640 * 480 * 2, None, (640 * 480 * 2,)),
         (640 * 480 * 2, (640, 480), (480, 640, 2)),
         (100, (640, 480), (100,)),
+        (0, (0, 0), (0,)),
     ],
 )
 def test_frame_shape(length, size, shape):
