@@ -49,6 +49,8 @@ PACKAGES=(
     # the viewer (Qt 5 widgets, a font for its texts) and its picture and video files; OpenCV is
     # also the baseline of the colour conversion and scaling benchmarks
     qtbase5-dev fonts-dejavu-core libopencv-dev
+    # the Python binding's arrays and its tests
+    python3-numpy python3-pytest
 )
 
 UDEV_RULE="$DRAVIX_ROOT/packaging/70-dravix.rules"
