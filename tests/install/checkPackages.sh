@@ -55,7 +55,10 @@ check_runtime_package() {
     local deb="$1" extract="$WORK/extract"
     dpkg-deb -I "$deb" shlibs | grep -q "^libdravix ${DRAVIX_VERSION%%.*} $RUNTIME (>= " ||
         fail "$RUNTIME has no shlibs entry"
-    dpkg-deb -I "$deb" postinst | grep -q "udevadm control --reload-rules" ||
+    local postinst
+    postinst="$(dpkg-deb -I "$deb" postinst)"
+    grep -q "^ *ldconfig$" <<<"$postinst" || fail "$RUNTIME does not refresh the linker cache"
+    grep -q "udevadm control --reload-rules" <<<"$postinst" ||
         fail "$RUNTIME does not reload the udev rules"
     dpkg-deb -x "$deb" "$extract"
     check_soname "$extract/usr/$DRAVIX_LIBDIR/libdravix.so.$DRAVIX_VERSION"
