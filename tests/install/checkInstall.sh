@@ -71,8 +71,10 @@ run_client() {
     fi
     printf '%s: %s\n' "$name" "$output"
     [[ "$output" == *"dravix $DRAVIX_VERSION: 1 camera(s)"* ]] || fail "$name client: no camera"
-    [[ "$output" =~ :\ ([0-9]+)\ frames\ of\ 4147200\ bytes\ received ]] &&
-        [[ "${BASH_REMATCH[1]}" -ge $FRAMES ]] || fail "$name client: frames missing"
+    if [[ ! "$output" =~ :\ ([0-9]+)\ frames\ of\ 4147200\ bytes\ received ]] ||
+        [[ "${BASH_REMATCH[1]}" -lt $FRAMES ]]; then
+        fail "$name client: frames missing"
+    fi
 }
 
 check_installed_files

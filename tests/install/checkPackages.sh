@@ -51,6 +51,14 @@ check_contents() {
     done < <("${component}_files")
 }
 
+# The development package's dravix.pc names the package's prefix.
+check_development_package() {
+    local extract="$WORK/extract-dev"
+    dpkg-deb -x "$1" "$extract"
+    grep -qx "prefix=/usr" "$extract/usr/$DRAVIX_LIBDIR/pkgconfig/dravix.pc" ||
+        fail "dravix.pc of libdravix-dev does not name the prefix /usr"
+}
+
 check_runtime_package() {
     local deb="$1" extract="$WORK/extract"
     dpkg-deb -I "$deb" shlibs | grep -q "^libdravix ${DRAVIX_VERSION%%.*} $RUNTIME (>= " ||
@@ -77,6 +85,7 @@ for entry in "${PACKAGES[@]}"; do
     check_contents "$deb" "$package" "$component"
 done
 check_runtime_package "$WORK/${RUNTIME}_${DRAVIX_VERSION}_$ARCH.deb"
+check_development_package "$WORK/libdravix-dev_${DRAVIX_VERSION}_$ARCH.deb"
 
 if [[ $FAILURES -ne 0 ]]; then
     exit 1

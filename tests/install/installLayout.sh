@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Shared by the install and package checks; sourced. Expects the installation layout in
 #   DRAVIX_LIBDIR, DRAVIX_INCLUDEDIR, DRAVIX_BINDIR, DRAVIX_UDEV_RULES_DIR (relative paths),
 #   DRAVIX_VERSION (x.y.z) and DRAVIX_VIEWER (ON or OFF).
