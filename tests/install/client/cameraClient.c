@@ -3,7 +3,7 @@
  * receives frames through the frame callback, stops, closes and prints what it saw.
  *
  * usage: cameraClient [FRAMES]   (default 10)
- * Exit status 0 when every call succeeded and the frames arrived, 1 otherwise.
+ * Exit status 0 when every call succeeded and the frames arrived, 1 otherwise, 2 for bad usage.
  */
 /* clock_gettime and the POSIX threads of a strict C11 build. */
 #define _POSIX_C_SOURCE 200809L
@@ -79,6 +79,14 @@ static int streamFrames(int32_t index, FrameTally* tally) {
     return succeeded("ZEL_CAM_Stop", ZEL_CAM_Stop(index)) && complete;
 }
 
+/* Prints what the callback counted; locked, since a stop that failed may leave it running. */
+static void printTally(int32_t index, FrameTally* tally, uint32_t missed) {
+    pthread_mutex_lock(&tally->lock);
+    printf("camera %d: %ld frames of %d bytes received, %u missed\n", (int)index, tally->frames,
+           (int)tally->length, (unsigned)missed);
+    pthread_mutex_unlock(&tally->lock);
+}
+
 int main(int argc, char** argv) {
     char version[64] = "";
     int32_t index = 0;
@@ -89,6 +97,10 @@ int main(int argc, char** argv) {
     FrameTally tally = {PTHREAD_MUTEX_INITIALIZER, PTHREAD_COND_INITIALIZER, 0, 10, 0};
     if (argc > 1) {
         tally.wanted = strtol(argv[1], NULL, 10);
+    }
+    if (tally.wanted < 1) {
+        fprintf(stderr, "usage: cameraClient [FRAMES]   (FRAMES at least 1)\n");
+        return 2;
     }
 
     /* The version call returns the number of characters it wrote, 1 only when it failed. */
@@ -108,8 +120,7 @@ int main(int argc, char** argv) {
                        ZEL_CAM_GetFrameCounters(index, &shown, &missed, &frameLength));
         ok = succeeded("ZEL_CAM_Close", ZEL_CAM_Close(index)) && ok;
     }
-    printf("camera %d: %ld frames of %d bytes received, %u missed\n", (int)index, tally.frames,
-           (int)tally.length, (unsigned)missed);
+    printTally(index, &tally, missed);
     ZEL_CAM_Destroy((uint8_t)index);
     return ok ? 0 : 1;
 }
