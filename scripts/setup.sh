@@ -38,6 +38,8 @@ PACKAGES=(
     clang libclang-rt-14-dev
     # tests and benchmarks
     libgtest-dev libgmock-dev libbenchmark-dev
+    # the API reference (scripts/apidoc.sh)
+    doxygen
     # logging and formatting
     libspdlog-dev libfmt-dev
     # HID access (hidapi, hidraw backend)
