@@ -1,0 +1,39 @@
+#pragma once
+
+#include <string>
+
+#include "cameraSession.h"
+#include "commandLine.h"
+#include "report.h"
+#include "signalWatcher.h"
+
+namespace dravixctl {
+
+// Runs one parsed command against the library and prints its result; list, info, get, set
+// and qpr here, the commands that run for a while in liveCommands. Failures are thrown as
+// commandFailed, wrong arguments as usageError.
+class commandRunner {
+  public:
+    commandRunner(const invocation& call, signalWatcher& signals)
+        : call_(call), signals_(signals) {}
+
+    // The exit status: 0 done, 1 failed.
+    int run();
+
+  private:
+    int list();
+    int info();
+    int get();
+    int listParameters();
+    int set();
+    int qpr();
+    void print(const report& result) const;
+    // The identity fields of camera `index` shared by list and info.
+    report identity(int32_t index);
+
+    const invocation& call_;
+    signalWatcher& signals_;
+    cameraSession session_;
+};
+
+}  // namespace dravixctl
