@@ -37,10 +37,8 @@ int cameraSession::cameraCount() {
     int32_t index = 0;
     uint8_t count = 0;
     initialised_ = true;
-    if (initSlot(index, count) != 0) {
-        return 0;
-    }
-    return count;
+    found_ = initSlot(index, count) == 0 ? count : 0;
+    return found_;
 }
 
 void cameraSession::openUpTo(int32_t index) {
@@ -63,6 +61,7 @@ void cameraSession::openUpTo(int32_t index) {
                                 ": is it in use? (result " + std::to_string(result) + ")");
         }
         open_.push_back(slot);
+        openedAt_ = std::chrono::steady_clock::now();
         // Registered on the open camera: the library then announces the application to the
         // camera, which answers with its start report, and the identity is read.
         slots_[slot] = {this, slot};
@@ -94,13 +93,9 @@ int cameraSession::onStatus(DeviceStatus* status, void* user) {
 
 DeviceStatus cameraSession::statusOf(int32_t index, std::chrono::milliseconds timeout) {
     std::unique_lock<std::mutex> lock(mutex_);
-    reported_.wait_for(lock, timeout, [&] { return identified_[index]; });
+    reported_.wait_until(lock, openedAt_ + timeout, [&] { return identified_[index]; });
     return status_[index];
 }
-
-}  // namespace dravixctl
-
-namespace dravixctl {
 
 bool cameraSession::identified(int32_t index) {
     std::lock_guard<std::mutex> lock(mutex_);

@@ -23,13 +23,15 @@ class cameraSession {
 
     // The number of cameras the library finds.
     int cameraCount();
+    // The number the last cameraCount() found.
+    int found() const { return found_; }
     // Opens cameras 0 to `index`; throws commandFailed naming the camera and what to do.
     void openUpTo(int32_t index);
     // Closes camera `index` now (it cancels what runs on it, such as an update).
     void close(int32_t index);
 
     // The status record of camera `index` once the camera reported its identity, or the record
-    // as it is after `timeout`.
+    // as it is `timeout` after the last camera was opened (one wait serves every camera).
     DeviceStatus statusOf(int32_t index, std::chrono::milliseconds timeout);
     // Whether camera `index` has reported its identity.
     bool identified(int32_t index);
@@ -48,6 +50,8 @@ class cameraSession {
     statusSlot slots_[10] = {};
     std::vector<int32_t> open_;
     bool initialised_ = false;
+    int found_ = 0;
+    std::chrono::steady_clock::time_point openedAt_;
 };
 
 }  // namespace dravixctl

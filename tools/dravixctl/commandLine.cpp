@@ -20,8 +20,7 @@ constexpr std::size_t kAny = 1000;
 
 const commandSpec kCommands[] = {
     {"list", "list", "List the cameras: index, serial number, versions and USB speed.", 0, 0, ""},
-    {"info", "info", "Show one camera's identity, versions, stream format and status.", 0, 0,
-     ""},
+    {"info", "info", "Show one camera's identity, versions, stream format and status.", 0, 0, ""},
     {"get", "get [NAME | --list] [--bank N]",
      "Show the values of the DSP parameter NAME; without NAME or with --list, list every\n"
      "parameter with its value count and ranges. --bank selects the bank of banked parameters.",
@@ -30,11 +29,11 @@ const commandSpec kCommands[] = {
      "Set the DSP parameter NAME to VALUES (as many as `dravixctl get --list` shows).", 2, kAny,
      "--bank"},
     {"qpr", "qpr save|load FILE --head N",
-     "Save the camera's settings to the QPR file FILE, or load them from it, for head type N.",
-     2, 2, "--head"},
+     "Save the camera's settings to the QPR file FILE, or load them from it, for head type N.", 2,
+     2, "--head"},
     {"snapshot", "snapshot FILE",
-     "Write the next frame to FILE: JPEG (.jpg, .jpeg), BMP (.bmp) or raw YUY2 (.raw, .yuv).", 1,
-     1, ""},
+     "Write the next frame to FILE: JPEG (.jpg, .jpeg), BMP (.bmp) or raw YUY2 (.raw, .yuv).", 1, 1,
+     ""},
     {"stream", "stream [--seconds N]",
      "Receive frames for N seconds (default 5) and show frames, missed frames, frame rate and\n"
      "the CPU share of this process. Ctrl-C ends the stream early with the same summary.",
@@ -44,8 +43,8 @@ const commandSpec kCommands[] = {
      "up-led) from FILE, with a progress bar. Ctrl-C aborts the update.",
      2, 2, ""},
     {"log", "log [--level error|warn|info|debug|verbose]",
-     "Follow the library's log while the camera is open, until Ctrl-C (default level info).", 0,
-     0, "--level"},
+     "Follow the library's log while the camera is open, until Ctrl-C (default level info).", 0, 0,
+     "--level"},
 };
 
 const commandSpec* findCommand(const std::string& name) {
@@ -62,13 +61,12 @@ bool takesOption(const commandSpec* spec, const std::string& option) {
     return own.find(" " + option + " ") != std::string::npos;
 }
 
-int32_t numberOption(const std::string& command, const std::string& option,
-                     const std::string& text, int64_t minimum, int64_t maximum) {
+int32_t numberOption(const std::string& command, const std::string& option, const std::string& text,
+                     int64_t minimum, int64_t maximum) {
     const auto number = commandLine::parseNumber(text, minimum, maximum);
     if (!number) {
-        throw usageError(command, option + " needs a whole number from " +
-                                      std::to_string(minimum) + " to " + std::to_string(maximum) +
-                                      ", not '" + text + "'");
+        throw usageError(command, option + " needs a whole number from " + std::to_string(minimum) +
+                                      " to " + std::to_string(maximum) + ", not '" + text + "'");
     }
     return static_cast<int32_t>(*number);
 }
@@ -83,8 +81,7 @@ std::optional<int64_t> commandLine::parseNumber(const std::string& text, int64_t
     errno = 0;
     char* end = nullptr;
     const long long number = std::strtoll(text.c_str(), &end, 0);
-    if (errno != 0 || end == text.c_str() || *end != '\0' || number < minimum ||
-        number > maximum) {
+    if (errno != 0 || end == text.c_str() || *end != '\0' || number < minimum || number > maximum) {
         return std::nullopt;
     }
     return number;

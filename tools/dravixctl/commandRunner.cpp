@@ -5,7 +5,6 @@
 
 #include "commandFailed.h"
 #include "dspParameterTable.h"
-#include "liveCommands.h"
 
 namespace dravixctl {
 namespace {
@@ -29,8 +28,10 @@ std::string serialText(const SerialInfo& serial) {
            std::to_string(serial.number);
 }
 
+// Negative results are the system's error numbers.
 std::string resultText(const char* what, int32_t result) {
-    return std::string(what) + " failed (result " + std::to_string(result) +
+    const std::string reason = result < 0 ? std::string(": ") + std::strerror(-result) : "";
+    return std::string(what) + " failed (result " + std::to_string(result) + reason +
            "); the library log (`dravixctl log`, or ~/dravix.log with FILELOG_ENABLE=1) says why";
 }
 
@@ -53,8 +54,7 @@ int commandRunner::run() {
     if (command == "qpr") {
         return qpr();
     }
-    liveCommands live(call_, signals_, session_);
-    return live.run();
+    return live_.run();
 }
 
 void commandRunner::print(const report& result) const {
@@ -126,7 +126,7 @@ int commandRunner::info() {
         .add("controller hardware revision", status.hardwareRevFx3)
         .add("head hardware revision", status.hardwareRevElc)
         .add("frame bytes", frameLength)
-        .add("cameras present", status.cameraCount)
+        .add("cameras present", session_.found())
         .add("settings saved", status.eepromSaved != 0)
         .add("head keys", std::vector<int64_t>{status.headKeys[0], status.headKeys[1]});
     print(fields);
@@ -167,8 +167,8 @@ int commandRunner::listParameters() {
 int commandRunner::get() {
     const dspParameter* parameter = dspParameterTable::find(call_.arguments[0]);
     if (parameter == nullptr) {
-        throw usageError("get", "no parameter '" + call_.arguments[0] +
-                                    "': `dravixctl get --list` shows them");
+        throw usageError(
+            "get", "no parameter '" + call_.arguments[0] + "': `dravixctl get --list` shows them");
     }
     if (parameter->get == nullptr) {
         throw commandFailed(std::string(parameter->name) + " is write-only");
@@ -178,8 +178,8 @@ int commandRunner::get() {
     const int32_t result =
         parameter->get(call_.camera, static_cast<uint8_t>(call_.bank), values.data());
     if (result != 0) {
-        throw commandFailed(resultText(("reading " + std::string(parameter->name)).c_str(),
-                                       result));
+        throw commandFailed(
+            resultText(("reading " + std::string(parameter->name)).c_str(), result));
     }
     values.resize(parameter->getCount);
     report fields;
@@ -191,8 +191,8 @@ int commandRunner::get() {
 int commandRunner::set() {
     const dspParameter* parameter = dspParameterTable::find(call_.arguments[0]);
     if (parameter == nullptr) {
-        throw usageError("set", "no parameter '" + call_.arguments[0] +
-                                    "': `dravixctl get --list` shows them");
+        throw usageError(
+            "set", "no parameter '" + call_.arguments[0] + "': `dravixctl get --list` shows them");
     }
     std::string problem;
     const std::vector<std::string> texts(call_.arguments.begin() + 1, call_.arguments.end());
@@ -204,8 +204,8 @@ int commandRunner::set() {
     const int32_t result =
         parameter->set(call_.camera, static_cast<uint8_t>(call_.bank), values.data());
     if (result != 0) {
-        throw commandFailed(resultText(("setting " + std::string(parameter->name)).c_str(),
-                                       result));
+        throw commandFailed(
+            resultText(("setting " + std::string(parameter->name)).c_str(), result));
     }
     report fields;
     fields.add("name", parameter->name).add("values", values);
@@ -229,9 +229,9 @@ int commandRunner::qpr() {
     const int32_t result = save ? ZEL_CAM_writeQprFile(call_.camera, path.c_str(), head)
                                 : ZEL_CAM_readQprFile(call_.camera, path.c_str(), head);
     if (result != 0) {
-        throw commandFailed(resultText(save ? "saving the settings to the QPR file"
-                                            : "loading the settings from the QPR file",
-                                       result));
+        throw commandFailed(resultText(
+            save ? "saving the settings to the QPR file" : "loading the settings from the QPR file",
+            result));
     }
     report fields;
     fields.add("action", save ? "saved" : "loaded").add("file", path).add("head", *call_.head);

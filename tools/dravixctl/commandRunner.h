@@ -4,6 +4,7 @@
 
 #include "cameraSession.h"
 #include "commandLine.h"
+#include "liveCommands.h"
 #include "report.h"
 #include "signalWatcher.h"
 
@@ -15,7 +16,7 @@ namespace dravixctl {
 class commandRunner {
   public:
     commandRunner(const invocation& call, signalWatcher& signals)
-        : call_(call), signals_(signals) {}
+        : call_(call), signals_(signals), live_(call, signals, session_) {}
 
     // The exit status: 0 done, 1 failed.
     int run();
@@ -33,6 +34,9 @@ class commandRunner {
 
     const invocation& call_;
     signalWatcher& signals_;
+    // Declared before the session, so destroyed after it: the library's log thread may still
+    // deliver to the live commands' log callbacks until the session has ended the log.
+    liveCommands live_;
     cameraSession session_;
 };
 

@@ -43,9 +43,9 @@ updateExport updateExportFor(const std::string& component) {
         const char* name;
         updateExport start;
     } kComponents[] = {
-        {"fx3", ZEL_CAM_Fx3FirmwareUpdate},          {"ccu-fpga", ZEL_CAM_FpgaCcuFirmwareUpdate},
-        {"osd", ZEL_CAM_FpgaOsdGraficUpdate},        {"head-fpga", ZEL_CAM_FpgaHeadFirmwareUpdate},
-        {"up-head", ZEL_CAM_UpHeadFirmwareUpdate},   {"up-uft", ZEL_CAM_UpUFTFirmwareUpdate},
+        {"fx3", ZEL_CAM_Fx3FirmwareUpdate},        {"ccu-fpga", ZEL_CAM_FpgaCcuFirmwareUpdate},
+        {"osd", ZEL_CAM_FpgaOsdGraficUpdate},      {"head-fpga", ZEL_CAM_FpgaHeadFirmwareUpdate},
+        {"up-head", ZEL_CAM_UpHeadFirmwareUpdate}, {"up-uft", ZEL_CAM_UpUFTFirmwareUpdate},
         {"up-led", ZEL_CAM_UpLedFirmwareUpdate},
     };
     for (const auto& each : kComponents) {
@@ -237,6 +237,8 @@ int liveCommands::stream() {
     const double cpuBefore = cpuSeconds();
     const auto start = steady_clock::now();
     startCounting();
+    std::fprintf(stderr, "dravixctl: streaming from camera %d for %d s; Ctrl-C ends it\n",
+                 call_.camera, call_.seconds);
     const bool interrupted = signals_.waitFor(milliseconds(call_.seconds * 1000));
     const uint64_t frames = frames_.load();
     const double seconds = secondsSince(start);
@@ -253,7 +255,14 @@ int liveCommands::stream() {
         .add("cpu percent", seconds > 0 ? 100.0 * cpu / seconds : 0.0)
         .add("interrupted", interrupted);
     print(fields);
-    return frames > 0 ? 0 : 1;
+    if (frames == 0 && !interrupted) {
+        std::fprintf(stderr,
+                     "dravixctl: camera %d delivered no frame: is it streaming to another "
+                     "program?\n",
+                     call_.camera);
+        return 1;
+    }
+    return 0;
 }
 
 int liveCommands::firmware() {

@@ -14,7 +14,8 @@ namespace dravixctl {
 
 // The commands that run while the camera works: snapshot, stream, firmware and log. Each ends
 // cleanly on Ctrl-C or SIGTERM: the stream stops, the log callback is withdrawn, an update is
-// cancelled by closing the camera.
+// cancelled by closing the camera. The library may call the log callbacks until its log session
+// ends, after the callback was withdrawn: an object must outlive the session it runs in.
 class liveCommands {
   public:
     liveCommands(const invocation& call, signalWatcher& signals, cameraSession& session)

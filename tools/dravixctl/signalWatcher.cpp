@@ -14,7 +14,9 @@ signalWatcher::signalWatcher() {
     pthread_sigmask(SIG_BLOCK, &watched_, &previous_);
 }
 
-signalWatcher::~signalWatcher() { pthread_sigmask(SIG_SETMASK, &previous_, nullptr); }
+signalWatcher::~signalWatcher() {
+    pthread_sigmask(SIG_SETMASK, &previous_, nullptr);
+}
 
 bool signalWatcher::waitFor(std::chrono::milliseconds duration) {
     if (signal_ != 0) {
