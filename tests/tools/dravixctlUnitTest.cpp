@@ -155,8 +155,8 @@ TEST(dspParameterTableTest, ValuesAreCheckedAgainstCountAndRanges) {
         const char* values;
         const char* problem;
     } cases[] = {
-        {"hue", "65535", ""},
-        {"hue", "65536", "value 1 of hue is '65536'; it must be a whole number from 0 to 65535"},
+        {"hue", "359", ""},
+        {"hue", "360", "value 1 of hue is '360'; it must be a whole number from 0 to 359"},
         {"offset", "-32768", ""},
         {"offset", "-32769",
          "value 1 of offset is '-32769'; it must be a whole number from -32768 "
