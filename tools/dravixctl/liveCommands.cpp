@@ -163,13 +163,12 @@ void liveCommands::startCounting() {
 }
 
 bool liveCommands::waitForFrames(uint64_t count, milliseconds timeout) {
-    const auto deadline = steady_clock::now() + timeout;
-    while (frames_.load(std::memory_order_relaxed) < count) {
-        if (steady_clock::now() > deadline || signals_.waitFor(milliseconds(5))) {
-            return false;
-        }
-    }
-    return true;
+    return waitUntil([&] { return frames_.load(std::memory_order_relaxed) >= count; }, timeout);
+}
+
+std::string liveCommands::picturePath() {
+    std::lock_guard<std::mutex> lock(pictureMutex_);
+    return picturePath_;
 }
 
 // The library names the file itself (its own extension, a suffix when the name is taken) and
@@ -203,19 +202,20 @@ int liveCommands::snapshot() {
     const int32_t result = kind == "jpeg"  ? ZEL_CAM_SaveJPG(call_.camera, path.c_str(), 0)
                            : kind == "bmp" ? ZEL_CAM_SaveBMP(call_.camera, path.c_str(), 0)
                                            : ZEL_CAM_SaveRAW(call_.camera, path.c_str());
-    const bool written = result == 0 && waitForFrames(before + 2, kFirstFrameWait);
+    // The log line that names the file comes on the library's log thread, which may lag
+    // behind the frames.
+    const bool written =
+        result == 0 &&
+        waitUntil([&] { return frames_.load() >= before + 2 && !picturePath().empty(); },
+                  kFirstFrameWait);
     ZEL_CAM_Stop(call_.camera);
     ZEL_CAM_stopLogCallback();
     if (result != 0) {
         throw commandFailed("cannot create " + path + ": is the directory writable? (result " +
                             std::to_string(result) + ")");
     }
-    std::string created;
-    {
-        std::lock_guard<std::mutex> lock(pictureMutex_);
-        created = picturePath_;
-    }
-    if (!written || created.empty()) {
+    const std::string created = picturePath();
+    if (!written) {
         throw commandFailed("the picture was not written: the stream stopped or was interrupted");
     }
     if (created != path && std::rename(created.c_str(), path.c_str()) != 0) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -39,6 +40,20 @@ class liveCommands {
     void startCounting();
     // Waits until `count` frames have arrived; false on timeout or signal.
     bool waitForFrames(uint64_t count, std::chrono::milliseconds timeout);
+    // Polls `done` until it holds; false on timeout or signal.
+    template <typename Condition>
+    bool waitUntil(Condition done, std::chrono::milliseconds timeout) {
+        const auto deadline = std::chrono::steady_clock::now() + timeout;
+        while (!done()) {
+            if (std::chrono::steady_clock::now() > deadline ||
+                signals_.waitFor(std::chrono::milliseconds(5))) {
+                return false;
+            }
+        }
+        return true;
+    }
+    // The name of the picture file the library created, once its log line came.
+    std::string picturePath();
 
     static int countFrame(uint8_t* frame, int32_t length, void* user);
     static int onPictureLog(int64_t time, const uint8_t* level, const char* text, void* user);
