@@ -7,6 +7,7 @@ Each group runs in a fresh temporary directory that is also HOME, so the library
 configuration never touch the user's own. Exits non-zero with the failed checks listed."""
 import json
 import os
+import pty
 import signal
 import struct
 import subprocess
@@ -60,6 +61,27 @@ def interrupted(args, wait_for, sig=signal.SIGINT, cameras=1, watch="stdout"):
     out, err = process.communicate(timeout=30)
     return (process.returncode, seen + out, err) if watch == "stdout" else \
         (process.returncode, out, seen + err)
+
+
+def run_on_terminal(args, cameras=1):
+    """Runs the program with its standard output on a pseudo-terminal; status and output."""
+    env = dict(os.environ, HOME=os.getcwd(), XDG_CONFIG_HOME=os.path.join(os.getcwd(), ".config"),
+               DRAVIX_CAMEMU=str(cameras))
+    controller, terminal = pty.openpty()
+    process = subprocess.Popen([PROGRAM] + args, env=env, stdout=terminal,
+                               stderr=subprocess.DEVNULL)
+    os.close(terminal)
+    output = b""
+    while True:
+        try:
+            chunk = os.read(controller, 4096)
+        except OSError:  # EIO: the program closed the terminal
+            break
+        if not chunk:
+            break
+        output += chunk
+    os.close(controller)
+    return process.wait(timeout=60), output.decode(errors="replace")
 
 
 def group_commands():
@@ -196,6 +218,10 @@ def group_firmware():
     check(len(percents) >= 3 and percents == sorted(percents) and percents[-1] == 100 and
           len(set(percents)) == len(percents), "progress rises to 100: %s" % percents)
     check("\r" not in out, "no bar when stdout is not a terminal")
+    # On a terminal: one bar redrawn in place, ending at 100 % with the result.
+    status, out = run_on_terminal(["firmware", "ccu-fpga", "ccu.img"])
+    check(status == 0 and "\r[" in out and "100%" in out and "left" in out and
+          "progress " not in out and "outcome: done" in out, "bar on a terminal: %r" % out[-300:])
     status, doc, _ = run_json(["firmware", "fx3", "ccu.img"])
     check(status == 0 and doc["result"] == 0 and doc["outcome"] == "done", "json: %s" % doc)
     open("empty.img", "wb").close()
