@@ -96,7 +96,8 @@ def group_commands():
           "list for people: %r" % out)
     status, doc, _ = run_json(["--camera", "1", "info"], cameras=2)
     check(status == 0 and doc["index"] == 1 and doc["cameras present"] == 2, "info: %s" % doc)
-    check(doc["frame bytes"] >= 0 and "serial" in doc, "info fields: %s" % doc)
+    check(doc["frame bytes"] == 1920 * 1080 * 2 and doc["stream format"] == "YUY2, 2073600 pixels"
+          and "serial" in doc, "info fields: %s" % doc)
     status, out, err = run(["--camera", "3", "info"], cameras=1)
     check(status == 1 and out == "" and
           "no camera 3: `dravixctl list` shows 1 camera" in err, "missing camera: %r" % err)

@@ -28,6 +28,11 @@ std::string serialText(const SerialInfo& serial) {
            std::to_string(serial.number);
 }
 
+// What the camera's identity report says, or "unknown" without one.
+std::string knownIf(bool reported, const std::string& text) {
+    return reported ? text : std::string("unknown");
+}
+
 // Negative results are the system's error numbers.
 std::string resultText(const char* what, int32_t result) {
     const std::string reason = result < 0 ? std::string(": ") + std::strerror(-result) : "";
@@ -73,9 +78,7 @@ report commandRunner::identity(int32_t index) {
         serial = status.serialFx3;
     }
     const bool reported = session_.identified(index);
-    const auto known = [reported](const std::string& text) {
-        return reported ? text : std::string("unknown");
-    };
+    const auto known = [&](const std::string& text) { return knownIf(reported, text); };
     report fields;
     fields.add("index", index)
         .add("serial", serialText(serial))
@@ -120,12 +123,15 @@ int commandRunner::info() {
     session_.openUpTo(call_.camera);
     report fields = identity(call_.camera);
     const DeviceStatus status = session_.statusOf(call_.camera, kIdentityWait);
-    uint32_t shown = 0, missed = 0, frameLength = 0;
-    ZEL_CAM_GetFrameCounters(call_.camera, &shown, &missed, &frameLength);
-    fields.add("head serial", serialText(status.serialElc))
-        .add("controller hardware revision", status.hardwareRevFx3)
-        .add("head hardware revision", status.hardwareRevElc)
-        .add("frame bytes", frameLength)
+    const bool reported = session_.identified(call_.camera);
+    const uint32_t frameBytes = live_.sampleFrameBytes();
+    fields.add("head serial", knownIf(reported, serialText(status.serialElc)))
+        .add("controller hardware revision",
+             knownIf(reported, std::to_string(status.hardwareRevFx3)))
+        .add("head hardware revision", knownIf(reported, std::to_string(status.hardwareRevElc)))
+        .add("frame bytes", frameBytes)
+        .add("stream format", frameBytes > 0 ? "YUY2, " + std::to_string(frameBytes / 2) + " pixels"
+                                             : std::string("unknown (no frame within 1 s)"))
         .add("cameras present", session_.found())
         .add("settings saved", status.eepromSaved != 0)
         .add("head keys", std::vector<int64_t>{status.headKeys[0], status.headKeys[1]});

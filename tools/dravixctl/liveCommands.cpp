@@ -171,6 +171,15 @@ std::string liveCommands::picturePath() {
     return picturePath_;
 }
 
+uint32_t liveCommands::sampleFrameBytes() {
+    startCounting();
+    const bool delivered = waitForFrames(frames_.load() + 1, milliseconds(1000));
+    uint32_t shown = 0, missed = 0, frameLength = 0;
+    ZEL_CAM_GetFrameCounters(call_.camera, &shown, &missed, &frameLength);
+    ZEL_CAM_Stop(call_.camera);
+    return delivered ? frameLength : 0;
+}
+
 // The library names the file itself (its own extension, a suffix when the name is taken) and
 // logs the name it created; the picture is written from the frame after the request, on the
 // thread that delivers frames, so it is complete once a second frame has arrived.

@@ -23,6 +23,9 @@ class liveCommands {
         : call_(call), signals_(signals), session_(session) {}
 
     int run();
+    // The byte count of one frame of the open camera, from a stream started for one frame;
+    // 0 when no frame came within a second.
+    uint32_t sampleFrameBytes();
 
     // The name of a firmware update's result code.
     static std::string updateResultName(int32_t result);
