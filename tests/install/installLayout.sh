@@ -31,7 +31,8 @@ development_files() {
 }
 
 tools_files() {
-    printf '%s\n' "$DRAVIX_BINDIR/dravixinfo"
+    printf '%s\n' "$DRAVIX_BINDIR/dravixinfo" "$DRAVIX_BINDIR/dravixctl" \
+        "share/bash-completion/completions/dravixctl"
 }
 
 viewer_files() {
@@ -40,9 +41,9 @@ viewer_files() {
     fi
 }
 
-# Programs that load the library at run time and so carry a run path to it.
+# Programs that load or link the library and so carry a run path to it.
 library_loading_programs() {
-    printf '%s\n' "$DRAVIX_BINDIR/dravixinfo"
+    printf '%s\n' "$DRAVIX_BINDIR/dravixinfo" "$DRAVIX_BINDIR/dravixctl"
     if [[ "$DRAVIX_VIEWER" == ON ]]; then
         printf '%s\n' "$DRAVIX_BINDIR/kyrViewer"
     fi
