@@ -20,6 +20,8 @@ set(CPACK_DEBIAN_PACKAGE_SECTION libs)
 # Run-time dependencies come from the ELF files (dpkg-shlibdeps); the programs that load the
 # library with dlopen get theirs on libdravix2 from the component dependencies below.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# dravixctl links the library that the runtime package brings; dpkg-shlibdeps finds it here.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${PROJECT_BINARY_DIR}/dravix)
 set(CPACK_DEBIAN_ENABLE_COMPONENT_DEPENDS ON)
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS_POLICY ">=")
