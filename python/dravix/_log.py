@@ -25,7 +25,8 @@ _LEVELS = {
 }
 # DEBUG is needed: the picture writer reports a finished file at that level.
 CALLBACK_MASK = LOG_ERROR | LOG_WARN | LOG_INFO | LOG_DEBUG
-ERROR_WAIT_SECONDS = 0.5
+# Long enough for a log thread on a loaded machine; spent only when a message never comes.
+ERROR_WAIT_SECONDS = 2.0
 
 
 class LogBridge:
@@ -102,9 +103,13 @@ class LogBridge:
         try:
             level = level_pointer[0] if level_pointer else LOG_INFO
             message = text.decode("utf-8", "replace") if text else ""
-            self._record(level, message)
-            if not self._muted:
-                logger.log(_LEVELS.get(level, logging.INFO), "%s", message, extra={"dravix_time": stamp})
+            # Logged before it is recorded, so whoever waits for the record finds it logged.
+            try:
+                if not self._muted:
+                    logger.log(_LEVELS.get(level, logging.INFO), "%s", message,
+                               extra={"dravix_time": stamp})
+            finally:
+                self._record(level, message)
         except BaseException:  # noqa: BLE001 - a callback must never raise into C
             logger.exception("dravix log callback failed")
         return 0
