@@ -53,6 +53,8 @@ PACKAGES=(
     qtbase5-dev fonts-dejavu-core libopencv-dev
     # the Python binding's arrays and its tests
     python3-numpy python3-pytest
+    # the Debian packages (cpack -G DEB runs dpkg-shlibdeps, which needs file)
+    dpkg-dev file
 )
 
 UDEV_RULE="$DRAVIX_ROOT/packaging/70-dravix.rules"

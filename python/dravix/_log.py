@@ -40,6 +40,8 @@ class LogBridge:
         # ERROR messages the library counted that never reach the callback (reported before
         # registration, or filtered out by the user's log configuration).
         self._errors_unseen = 0
+        # Of those, the ones given up on while a failed call waited; one may still arrive.
+        self._errors_late = 0
         self._last_error = ""
         self._watchers = []
         self._muted = False
@@ -58,6 +60,7 @@ class LogBridge:
             with self._condition:
                 self._errors_seen = 0
                 self._errors_unseen = unseen
+                self._errors_late = 0
             library.ZEL_CAM_setLogCallback(self._callback, None, CALLBACK_MASK)
             self._registered = True
 
@@ -72,16 +75,20 @@ class LogBridge:
             self._registered = False
 
     def last_error_after_wait(self, library):
-        """The last ERROR message once the callback caught up with the library's count."""
+        """The last ERROR message once the callback caught up with the library's count; empty
+        when it did not within the wait (never an earlier call's message)."""
         deadline = time.monotonic() + ERROR_WAIT_SECONDS
         with self._condition:
             target = library.ZEL_CAM_getLogTotalErrorCnt()
             while self._errors_seen + self._errors_unseen < target:
                 remaining = deadline - time.monotonic()
                 if remaining <= 0:
-                    # Counted but never delivered: don't wait for these again.
-                    self._errors_unseen = target - self._errors_seen
-                    break
+                    # Not delivered in time: later calls don't wait for these again, and if
+                    # they do arrive they take the place of their count.
+                    late = target - self._errors_seen - self._errors_unseen
+                    self._errors_unseen += late
+                    self._errors_late += late
+                    return ""
                 self._condition.wait(remaining)
             return self._last_error
 
@@ -117,6 +124,9 @@ class LogBridge:
     def _record(self, level, message):
         with self._condition:
             if level == LOG_ERROR:
+                if self._errors_late:
+                    self._errors_late -= 1
+                    self._errors_unseen -= 1
                 self._errors_seen += 1
                 self._last_error = message
             for predicate, event in self._watchers:

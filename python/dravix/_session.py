@@ -159,6 +159,8 @@ def _dispatch(handlers, index, *args):
 
 
 def _dispatch_status(index, status_pointer, user):
+    if not status_pointer:
+        return 0
     return _dispatch(_status_handlers, index, status_pointer.contents, user)
 
 

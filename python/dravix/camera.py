@@ -227,6 +227,8 @@ class Camera:
             raise ValueError(f"unknown picture type {extension!r}: use {sorted(_PICTURE_TYPES)}")
         function, writer = _PICTURE_TYPES[extension]
         if quality is not None:
+            if not (isinstance(quality, int) and 1 <= quality <= 100):
+                raise ValueError(f"quality {quality!r} is outside 1..100")
             _session.call("ZEL_CAM_SetJPGOptions", self.index, ctypes.byref(ctypes.c_uint8(quality)))
         outcome = {}
         watched = bridge.watch(lambda level, text: self._picture_message(writer, level, text, outcome))

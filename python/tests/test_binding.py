@@ -204,6 +204,17 @@ def test_errors_carry_function_code_and_the_library_message(caplog):
     assert any("CAMERA NOT INITIALIZED" in r.getMessage() for r in caplog.records)
 
 
+def test_each_failure_carries_its_own_message(camera, tmp_path):
+    for _ in range(3):
+        with pytest.raises(dravix.DravixError) as opened:
+            dravix.Camera(7)
+        assert "CAMERA NOT INITIALIZED" in opened.value.message
+        with pytest.raises(dravix.DravixError) as loaded:
+            camera.load_settings(tmp_path / "missing.qpr", 1)
+        assert loaded.value.function == "ZEL_CAM_readQprFile"
+        assert "QPR-File" in loaded.value.message
+
+
 def test_a_raising_frame_callback_is_reported_by_the_next_call(camera):
     calls = []
 
