@@ -114,10 +114,11 @@ void emulatedBlockFlash::requestRestart() const {
         case restart::none:
             break;
         case restart::afterReply:
-            emulatedReplyFate::request({true, afterwards::restarted});
+            emulatedReplyFate::request({emulatedReplyFate::delivery::sent, afterwards::restarted});
             break;
         case restart::withoutReply:
-            emulatedReplyFate::request({false, afterwards::restarted});
+            emulatedReplyFate::request(
+                {emulatedReplyFate::delivery::dropped, afterwards::restarted});
             break;
     }
 }

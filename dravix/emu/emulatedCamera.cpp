@@ -261,6 +261,11 @@ void emulatedCamera::releaseHeldReplies() {
     }
 }
 
+std::size_t emulatedCamera::heldReplies() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return heldReplies_.size();
+}
+
 void emulatedCamera::queueWrongEcho(uint8_t commandId) {
     queueFault({replyFault::kind::wrongEcho, commandId});
 }
@@ -472,8 +477,15 @@ void emulatedCamera::answer(uint64_t session, const report& command) {
     reply[1] = commandId;
     reply[2] = answered.status;
     std::copy(answered.payload.begin(), answered.payload.end(), reply.begin() + 3);
-    if (fate.answered) {
-        deliver(session, reply, settings);
+    switch (fate.reply) {
+        case emulatedReplyFate::delivery::sent:
+            deliver(session, reply, settings);
+            break;
+        case emulatedReplyFate::delivery::held:
+            hold(session, reply);
+            break;
+        case emulatedReplyFate::delivery::dropped:
+            break;
     }
     if (fate.then != emulatedReplyFate::afterwards::stays) {
         depart(fate.then == emulatedReplyFate::afterwards::restarted);
@@ -514,6 +526,11 @@ void emulatedCamera::awaitDeparture() {
     departureChanged_.wait(lock, [this] { return !departing_; });
 }
 
+void emulatedCamera::hold(uint64_t session, const report& reply) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    heldReplies_.emplace_back(session, reply);
+}
+
 void emulatedCamera::deliver(uint64_t session, report& reply, const commandSettings& settings) {
     auto delay = settings.latency;
     if (settings.fault) {
@@ -524,11 +541,9 @@ void emulatedCamera::deliver(uint64_t session, report& reply, const commandSetti
             case replyFault::kind::lateReply:
                 delay = fault.delay;
                 break;
-            case replyFault::kind::heldReply: {
-                std::lock_guard<std::mutex> lock(mutex_);
-                heldReplies_.emplace_back(session, reply);
+            case replyFault::kind::heldReply:
+                hold(session, reply);
                 return;
-            }
             case replyFault::kind::wrongEcho:
                 reply[1] = fault.value;
                 break;

@@ -182,6 +182,8 @@ class emulatedCamera {
     void queueHeldReply();
     // Sends the replies kept back so far, oldest first, to the sessions they answer.
     void releaseHeldReplies();
+    // How many replies are kept back now.
+    std::size_t heldReplies() const;
     // The reply names `commandId` instead of the command it answers.
     void queueWrongEcho(uint8_t commandId);
     void queueReplyStatus(uint8_t status);
@@ -239,6 +241,8 @@ class emulatedCamera {
     // between the reply before its leaving and the leaving itself.
     void awaitDeparture();
     void deliver(uint64_t session, report& reply, const commandSettings& settings);
+    // Keeps `reply` back until releaseHeldReplies().
+    void hold(uint64_t session, const report& reply);
 
     const int number_;
     const std::string hidPath_;

@@ -33,10 +33,13 @@ bool emulatedFaultPlan::strike(uint32_t key, const std::function<void()>& unplug
             unplug();
             return true;
         case action::timeOut:
-            emulatedReplyFate::request({false, afterwards::stays});
+            emulatedReplyFate::request({emulatedReplyFate::delivery::dropped, afterwards::stays});
             return true;
         case action::unplugAfterReply:
-            emulatedReplyFate::request({true, afterwards::unplugged});
+            emulatedReplyFate::request({emulatedReplyFate::delivery::sent, afterwards::unplugged});
+            return false;
+        case action::holdReply:
+            emulatedReplyFate::request({emulatedReplyFate::delivery::held, afterwards::stays});
             return false;
     }
     return false;

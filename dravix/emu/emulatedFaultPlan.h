@@ -10,7 +10,8 @@ namespace dravix::emu {
 
 // Faults aimed at one occurrence of one command of a device model: the k-th time the model
 // sees `key` (a command id, or an I2C register), it fails that step, unplugs the camera, leaves
-// the command without a reply, or answers it and is unplugged before the next command.
+// the command without a reply, holds its reply back, or answers it and is unplugged before the
+// next command.
 // Thread-safe.
 class emulatedFaultPlan {
   public:
@@ -25,6 +26,8 @@ class emulatedFaultPlan {
         // The step succeeds and is answered; then the camera is unplugged, before any later
         // command reaches it.
         unplugAfterReply,
+        // The step succeeds; its reply is kept back until emulatedCamera::releaseHeldReplies().
+        holdReply,
     };
 
     // The `occurrence`-th (1 = the next) use of `key` counted from now takes `what`.

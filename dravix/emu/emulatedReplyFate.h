@@ -7,6 +7,13 @@ namespace dravix::emu {
 // whose outcome the end-of-transfer command reports), where no return value leads back to the
 // camera; the camera takes it on the same thread once the command's handler returned.
 struct emulatedReplyFate {
+    enum class delivery {
+        sent,
+        // Kept back until emulatedCamera::releaseHeldReplies().
+        held,
+        // Never sent: the host's reply wait runs out.
+        dropped,
+    };
     enum class afterwards {
         stays,
         // Unplugged once the host has taken the reply.
@@ -15,10 +22,8 @@ struct emulatedReplyFate {
         restarted,
     };
 
-    bool answered = true;
+    delivery reply = delivery::sent;
     afterwards then = afterwards::stays;
-
-    bool isPlain() const { return answered && then == afterwards::stays; }
 
     // Asks for `fate` for the reply that this thread is producing.
     static void request(const emulatedReplyFate& fate);
