@@ -273,7 +273,7 @@ class emulatedCamera {
 
     emulatedVideoSource video_;
 
-    // Last, so that its delivery thread ends before anything else goes.
+    // Late, so that its delivery thread ends before anything but the departure goes.
     emulatedHidEndpoint endpoint_;
 
     std::mutex departureMutex_;
