@@ -60,7 +60,8 @@ class firmwareTest : public openCameraTest {
     // Waits for the update to finish; its result.
     static int32_t finishedResult() {
         uint8_t percent = 0;
-        eventually([] { return cam()->firmware().progress().finished(); });
+        // Until the thread has ended: a next request waits for it only on the real clock.
+        eventually([] { return !cam()->firmware().isRunning(); });
         return ZEL_CAM_Fx3FirwwareUpdateProgress(0, &percent);
     }
     // Waits until the library has lost the camera after a planned unplug, plugs it in again and
