@@ -8,35 +8,36 @@ blockProtocol::blockProtocol(updateSession& session, uint8_t component)
     : session_(session), component_(component) {}
 
 uint8_t blockProtocol::run() {
-    updateProgress& progress = session_.progress();
-    const uint64_t size = session_.image().size();
-    if (!session_.cancelled()) {
-        progress.setResult(start());
-    }
-    while (progress.done() < size) {
-        if (progress.result() != 0 || session_.cancelled()) {
-            break;
-        }
-        progress.setResult(sendBlock());
-    }
-    if (progress.result() == 0 && !session_.cancelled()) {
-        progress.setResult(end());
-    }
-    if (failed(progress.result())) {
+    const uint8_t result = transfer();
+    session_.progress().setResult(result);
+    if (result != 0) {
         session_.log().error("update failed");
-        return progress.result();
+        return result;
     }
     session_.log().info("update finished");
     return 0;
 }
 
-// A cancel counts as a failure even where no command failed.
-bool blockProtocol::failed(uint8_t result) {
-    if (result == 0 && session_.cancelled()) {
-        session_.progress().setResult(1);
-        return true;
+// A cancel counts as a failure until END is answered: from then on the image is the device's,
+// and a cancel that follows (the camera restarting with it, a close) changes nothing.
+uint8_t blockProtocol::transfer() {
+    if (session_.cancelled()) {
+        return 1;
     }
-    return result != 0;
+    uint8_t result = start();
+    while (result == 0 && session_.progress().done() < session_.image().size()) {
+        if (session_.cancelled()) {
+            return 1;
+        }
+        result = sendBlock();
+    }
+    if (result != 0) {
+        return result;
+    }
+    if (session_.cancelled()) {
+        return 1;
+    }
+    return end();
 }
 
 uint8_t blockProtocol::start() {

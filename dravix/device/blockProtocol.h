@@ -28,12 +28,13 @@ class blockProtocol {
     uint8_t run();
 
   private:
+    // START, the blocks and END: the first failure, or 1 for a cancel before END.
+    uint8_t transfer();
     uint8_t start();
     // One BLOCK command and its feature report, with the channel held between them so that no
     // other command gets in; the result of the failed step or 0.
     uint8_t sendBlock();
     uint8_t end();
-    bool failed(uint8_t result);
 
     updateSession& session_;
     const uint8_t component_;

@@ -44,6 +44,9 @@ class firmwareUpdate {
     void cancelAndJoin();
 
     const updateProgress& progress() const { return progress_; }
+    // True from a start until the update thread has let go of everything; the progress shows
+    // the update finished a moment earlier.
+    bool isRunning() const { return !ended_.isSet(); }
 
   private:
     // Waits up to kPreviousUpdateWait for a previous thread and joins it; false if it still runs.

@@ -71,6 +71,9 @@ class fx3Hid {
     // time-outs first.
     void abandonWaits();
     bool isOpen() const;
+    // True once reading or writing found the device gone (unplugged, or reset), until the next
+    // open(); the channel then stays dead, even if the device comes back.
+    bool isDeviceGone() const { return deviceGone_; }
 
     std::unique_lock<std::recursive_mutex> transaction();
 

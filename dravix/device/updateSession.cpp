@@ -16,7 +16,7 @@ updateSession::updateSession(logger& log, std::vector<uint8_t> image,
       cancel_(cancel) {}
 
 bool updateSession::cancelled() {
-    if (!cancel_.isSet()) {
+    if (!cancel_.isSet() && !channel_->isDeviceGone()) {
         return false;
     }
     if (!abortLogged_) {
@@ -26,12 +26,10 @@ bool updateSession::cancelled() {
     return true;
 }
 
+// A device that went away during the pause ends it too, though only the cancel wakes it early.
 bool updateSession::pause(std::chrono::milliseconds duration) {
-    if (clock_.waitFor(cancel_, duration)) {
-        cancelled();
-        return false;
-    }
-    return true;
+    clock_.waitFor(cancel_, duration);
+    return !cancelled();
 }
 
 void updateSession::keepFirstError(uint8_t code) {

@@ -31,7 +31,9 @@ class updateSession {
     deviceCommands& commands() { return commands_; }
     updateProgress& progress() { return progress_; }
 
-    // True once the update is to end; logs "update aborted" (ERROR) the first time.
+    // True once the update is to end: it was cancelled, or its channel's device is gone (a
+    // device that comes back is never written to by this update). Logs "update aborted" (ERROR)
+    // the first time.
     bool cancelled();
     // Waits `duration` unless cancelled first; false (after the abort message) when cancelled.
     bool pause(std::chrono::milliseconds duration);

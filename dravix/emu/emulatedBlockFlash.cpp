@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "emu/emulatedReplyFate.h"
+
 namespace dravix::emu {
 
 namespace {
@@ -22,18 +24,11 @@ emulatedBlockFlash::emulatedBlockFlash(emulatedFeaturePort& features, std::funct
     : features_(features), unplug_(std::move(unplug)) {}
 
 bool emulatedBlockFlash::planned(uint8_t commandId, commandReply& reply) {
-    switch (faults_.next(commandId)) {
-        case emulatedFaultPlan::action::none:
-            return false;
-        case emulatedFaultPlan::action::fail:
-            reply = withStatus(kStatusFailed);
-            return true;
-        case emulatedFaultPlan::action::unplug:
-            unplug_();
-            reply = withStatus(kStatusFailed);
-            return true;
+    if (!faults_.strike(commandId, unplug_)) {
+        return false;
     }
-    return false;
+    reply = withStatus(kStatusFailed);
+    return true;
 }
 
 commandReply emulatedBlockFlash::start(const commandPayload& payload) {
@@ -108,7 +103,29 @@ commandReply emulatedBlockFlash::end(const commandPayload& payload) {
         return withStatus(kStatusIncomplete);
     }
     flash_[update_.component] = update_.data;
+    requestRestart();
     return reply;
+}
+
+// Called with mutex_ held.
+void emulatedBlockFlash::requestRestart() const {
+    using afterwards = emulatedReplyFate::afterwards;
+    switch (restart_) {
+        case restart::none:
+            break;
+        case restart::afterReply:
+            emulatedReplyFate::request({emulatedReplyFate::delivery::sent, afterwards::restarted});
+            break;
+        case restart::withoutReply:
+            emulatedReplyFate::request(
+                {emulatedReplyFate::delivery::dropped, afterwards::restarted});
+            break;
+    }
+}
+
+void emulatedBlockFlash::setRestartAfterEnd(restart how) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    restart_ = how;
 }
 
 std::vector<uint8_t> emulatedBlockFlash::flash(uint8_t component) const {

@@ -35,6 +35,8 @@ constexpr uint16_t kVendorUsagePage = 0xFF00;
 constexpr uint16_t kVendorUsage = 0x0001;
 constexpr uint16_t kCommandUsagePage = 0x0001;
 constexpr uint16_t kCommandUsage = 0x0000;
+// How long a departing camera waits for the host to take its last replies.
+constexpr std::chrono::milliseconds kRepliesTakenLimit{2000};
 
 std::string videoKeyOf(int number, uint32_t setId) {
     char key[32];
@@ -69,6 +71,16 @@ emulatedCamera::emulatedCamera(int number, uint32_t setId, const emulatedVideoFo
                  std::chrono::milliseconds delay) { interrupts_.send(type, data, delay); }),
       video_(format) {
     installBuiltInCommands();
+}
+
+emulatedCamera::~emulatedCamera() {
+    {
+        std::lock_guard<std::mutex> lock(departureMutex_);
+        closing_ = true;
+    }
+    departureChanged_.notify_all();
+    std::lock_guard<std::mutex> thread(departureThreadMutex_);
+    departure_.join();
 }
 
 std::vector<platform::hidInterfaceInfo> emulatedCamera::hidCollections() const {
@@ -172,6 +184,11 @@ void emulatedCamera::replug() {
     announceStart();
 }
 
+void emulatedCamera::setRestartTime(std::chrono::milliseconds away) {
+    std::lock_guard<std::mutex> lock(departureMutex_);
+    restartTime_ = away;
+}
+
 void emulatedCamera::setStartAnnouncement(bool on) {
     startAnnouncement_ = on;
 }
@@ -244,6 +261,11 @@ void emulatedCamera::releaseHeldReplies() {
     }
 }
 
+std::size_t emulatedCamera::heldReplies() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return heldReplies_.size();
+}
+
 void emulatedCamera::queueWrongEcho(uint8_t commandId) {
     queueFault({replyFault::kind::wrongEcho, commandId});
 }
@@ -275,6 +297,7 @@ uint64_t emulatedCamera::openSession() const {
 
 int emulatedCamera::writeReport(uint64_t session, const uint8_t* output, std::size_t length,
                                 int timeoutMs) {
+    awaitDeparture();
     if (!endpoint_.isOpen(session)) {
         return -ENODEV;
     }
@@ -311,6 +334,7 @@ int emulatedCamera::readReport(uint64_t session, uint8_t* buffer, std::size_t si
 
 int emulatedCamera::sendFeatureReport(uint64_t session, const uint8_t* feature,
                                       std::size_t length) {
+    awaitDeparture();
     if (!endpoint_.isOpen(session)) {
         return -ENODEV;
     }
@@ -321,6 +345,7 @@ int emulatedCamera::sendFeatureReport(uint64_t session, const uint8_t* feature,
 }
 
 int emulatedCamera::getFeatureReport(uint64_t session, uint8_t* feature, std::size_t length) {
+    awaitDeparture();
     if (!endpoint_.isOpen(session)) {
         return -ENODEV;
     }
@@ -356,7 +381,7 @@ void emulatedCamera::installBuiltInCommands() {
     installFirmwareCommands();
     setCommandHandler(kEndTransferCommand, [this](const commandPayload&) {
         commandReply reply;
-        reply.status = features_.endTransfer();
+        reply.status = features_.answerEndTransfer();
         return reply;
     });
 }
@@ -441,15 +466,69 @@ void emulatedCamera::answer(uint64_t session, const report& command) {
     commandSettings settings = settingsFor(commandId);
     commandPayload payload;
     std::copy(command.begin() + 2, command.end(), payload.begin());
-    // The handler runs without the camera lock: it may use the camera's control methods.
+    // The handler runs without the camera lock: it may use the camera's control methods. A
+    // model behind it may decide the reply's fate.
+    emulatedReplyFate::take();
     commandReply answered =
         settings.handler ? (*settings.handler)(payload) : notImplemented(payload);
+    const emulatedReplyFate fate = emulatedReplyFate::take();
     report reply{};
     reply[0] = kCommandReportId;
     reply[1] = commandId;
     reply[2] = answered.status;
     std::copy(answered.payload.begin(), answered.payload.end(), reply.begin() + 3);
-    deliver(session, reply, settings);
+    switch (fate.reply) {
+        case emulatedReplyFate::delivery::sent:
+            deliver(session, reply, settings);
+            break;
+        case emulatedReplyFate::delivery::held:
+            hold(session, reply);
+            break;
+        case emulatedReplyFate::delivery::dropped:
+            break;
+    }
+    if (fate.then != emulatedReplyFate::afterwards::stays) {
+        depart(fate.then == emulatedReplyFate::afterwards::restarted);
+    }
+}
+
+void emulatedCamera::depart(bool comeBack) {
+    {
+        std::lock_guard<std::mutex> lock(departureMutex_);
+        if (closing_) {
+            return;
+        }
+        departing_ = true;
+    }
+    const uint64_t session = endpoint_.session();
+    std::lock_guard<std::mutex> thread(departureThreadMutex_);
+    departure_.join();  // the previous departure: the camera has been back since
+    departure_.start([this, session, comeBack] { departureMain(session, comeBack); });
+}
+
+void emulatedCamera::departureMain(uint64_t session, bool comeBack) {
+    endpoint_.waitUntilTaken(session, kRepliesTakenLimit);
+    unplug();
+    std::unique_lock<std::mutex> lock(departureMutex_);
+    departing_ = false;
+    departureChanged_.notify_all();
+    const std::chrono::milliseconds away = restartTime_;
+    if (!comeBack || away.count() < 0 ||
+        departureChanged_.wait_for(lock, away, [this] { return closing_; })) {
+        return;
+    }
+    lock.unlock();
+    replug();
+}
+
+void emulatedCamera::awaitDeparture() {
+    std::unique_lock<std::mutex> lock(departureMutex_);
+    departureChanged_.wait(lock, [this] { return !departing_; });
+}
+
+void emulatedCamera::hold(uint64_t session, const report& reply) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    heldReplies_.emplace_back(session, reply);
 }
 
 void emulatedCamera::deliver(uint64_t session, report& reply, const commandSettings& settings) {
@@ -462,11 +541,9 @@ void emulatedCamera::deliver(uint64_t session, report& reply, const commandSetti
             case replyFault::kind::lateReply:
                 delay = fault.delay;
                 break;
-            case replyFault::kind::heldReply: {
-                std::lock_guard<std::mutex> lock(mutex_);
-                heldReplies_.emplace_back(session, reply);
+            case replyFault::kind::heldReply:
+                hold(session, reply);
                 return;
-            }
             case replyFault::kind::wrongEcho:
                 reply[1] = fault.value;
                 break;

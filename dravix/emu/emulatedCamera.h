@@ -3,6 +3,7 @@
 #include <array>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
@@ -28,10 +29,12 @@
 #include "emu/emulatedInterrupts.h"
 #include "emu/emulatedJtagPort.h"
 #include "emu/emulatedRecorder.h"
+#include "emu/emulatedReplyFate.h"
 #include "emu/emulatedVideoFormat.h"
 #include "emu/emulatedVideoSource.h"
 #include "emu/emulatedWireRecorder.h"
 #include "platform/hid.h"
+#include "platform/ownedThread.h"
 #include "platform/video.h"
 
 namespace dravix::emu {
@@ -68,6 +71,8 @@ class emulatedCamera {
     // `number` (1..99) names the camera's HID path "emulated:hid:<number>"; with `setId` it makes
     // the video device key, which tells this camera from those of other sets.
     explicit emulatedCamera(int number, uint32_t setId = 0, const emulatedVideoFormat& format = {});
+    // Ends a departure in progress (emulatedReplyFate) without its return.
+    ~emulatedCamera();
     emulatedCamera(const emulatedCamera&) = delete;
     emulatedCamera& operator=(const emulatedCamera&) = delete;
 
@@ -139,6 +144,9 @@ class emulatedCamera {
     // handle fails with -ENODEV; handles opened before stay dead after replug().
     void unplug();
     void replug();
+    // How long a restarting camera (a model's emulatedReplyFate) stays away before it is plugged
+    // in again; negative: until replug(). 100 ms by default.
+    void setRestartTime(std::chrono::milliseconds away);
     // Whether a replug or a reboot announces the camera's start (source 2 bit 0) as soon as its
     // HID interface is back. Off by default: a real camera sends it while it starts, mostly
     // before the host has opened its HID node again, and the host never sees it.
@@ -174,6 +182,8 @@ class emulatedCamera {
     void queueHeldReply();
     // Sends the replies kept back so far, oldest first, to the sessions they answer.
     void releaseHeldReplies();
+    // How many replies are kept back now.
+    std::size_t heldReplies() const;
     // The reply names `commandId` instead of the command it answers.
     void queueWrongEcho(uint8_t commandId);
     void queueReplyStatus(uint8_t status);
@@ -223,7 +233,16 @@ class emulatedCamera {
     void queueFault(const replyFault& fault);
     commandSettings settingsFor(uint8_t commandId);
     void answer(uint64_t session, const report& command);
+    // The camera leaves once the host has taken the replies posted so far: unplugged, and for a
+    // restart plugged in again after the restart time. Runs on its own thread, as a reset does.
+    void depart(bool comeBack);
+    void departureMain(uint64_t session, bool comeBack);
+    // Commands and feature transfers wait while a departure is due, so none reaches the camera
+    // between the reply before its leaving and the leaving itself.
+    void awaitDeparture();
     void deliver(uint64_t session, report& reply, const commandSettings& settings);
+    // Keeps `reply` back until releaseHeldReplies().
+    void hold(uint64_t session, const report& reply);
 
     const int number_;
     const std::string hidPath_;
@@ -254,8 +273,18 @@ class emulatedCamera {
 
     emulatedVideoSource video_;
 
-    // Last, so that its delivery thread ends before anything else goes.
+    // Late, so that its delivery thread ends before anything but the departure goes.
     emulatedHidEndpoint endpoint_;
+
+    std::mutex departureMutex_;
+    std::condition_variable departureChanged_;
+    bool departing_ = false;
+    bool closing_ = false;
+    std::chrono::milliseconds restartTime_{100};
+    // Starts and joins of the departure thread.
+    std::mutex departureThreadMutex_;
+    // After the endpoint: the departure uses it, and is joined first.
+    ownedThread departure_;
 };
 
 }  // namespace dravix::emu

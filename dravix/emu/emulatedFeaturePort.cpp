@@ -14,6 +14,7 @@ void emulatedFeaturePort::serveRead(uint8_t reportId, const uint8_t* data, std::
     reportId_ = reportId;
     sink_ = nullptr;
     outcome_ = 0;
+    outcomeFate_ = emulatedReplyFate{};
 }
 
 void emulatedFeaturePort::acceptWrite(uint8_t reportId, writeSink sink) {
@@ -22,6 +23,7 @@ void emulatedFeaturePort::acceptWrite(uint8_t reportId, writeSink sink) {
     reportId_ = reportId;
     sink_ = std::move(sink);
     outcome_ = 0;
+    outcomeFate_ = emulatedReplyFate{};
 }
 
 uint8_t emulatedFeaturePort::endTransfer() {
@@ -30,6 +32,18 @@ uint8_t emulatedFeaturePort::endTransfer() {
     sink_ = nullptr;
     uint8_t outcome = outcome_;
     outcome_ = 0;
+    outcomeFate_ = emulatedReplyFate{};
+    return outcome;
+}
+
+uint8_t emulatedFeaturePort::answerEndTransfer() {
+    emulatedReplyFate fate;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        fate = outcomeFate_;
+    }
+    const uint8_t outcome = endTransfer();
+    emulatedReplyFate::request(fate);
     return outcome;
 }
 
@@ -64,9 +78,12 @@ int emulatedFeaturePort::set(const uint8_t* report, std::size_t length) {
     std::array<uint8_t, kDataSize> data{};
     std::size_t size = std::min(length, kReportSize);
     std::copy_n(report + 1, size - 1, data.begin());
+    emulatedReplyFate::take();
     uint8_t outcome = sink ? sink(data.data(), data.size()) : 0;
+    const emulatedReplyFate fate = emulatedReplyFate::take();
     std::lock_guard<std::mutex> lock(mutex_);
     outcome_ = outcome;
+    outcomeFate_ = fate;
     return static_cast<int>(size);
 }
 

@@ -6,6 +6,8 @@
 #include <functional>
 #include <mutex>
 
+#include "emu/emulatedReplyFate.h"
+
 namespace dravix::emu {
 
 // The feature report of the emulated camera. A feature report is only accepted inside a data
@@ -28,6 +30,10 @@ class emulatedFeaturePort {
     void acceptWrite(uint8_t reportId, writeSink sink);
     // Closes any open phase; returns the status of the phase's data (0 unless a sink failed).
     uint8_t endTransfer();
+    // endTransfer() for the end-of-transfer command, whose reply also takes the fate a device
+    // model behind the sink asked for while it took the data (a device that hung on the data
+    // never answers the end).
+    uint8_t answerEndTransfer();
 
     // While set, every feature transfer fails with -EIO and leaves the phase open.
     void setFailing(bool failing);
@@ -48,6 +54,7 @@ class emulatedFeaturePort {
     std::array<uint8_t, kReportSize> readData_{};
     writeSink sink_;
     uint8_t outcome_ = 0;
+    emulatedReplyFate outcomeFate_;
     bool failing_ = false;
 };
 

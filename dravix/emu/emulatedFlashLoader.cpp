@@ -61,16 +61,7 @@ bool emulatedFlashLoader::claims(uint32_t reg) const {
 }
 
 bool emulatedFlashLoader::faulted(uint8_t command) {
-    switch (faults_.next(command)) {
-        case emulatedFaultPlan::action::none:
-            return false;
-        case emulatedFaultPlan::action::fail:
-            return true;
-        case emulatedFaultPlan::action::unplug:
-            unplug_();
-            return true;
-    }
-    return false;
+    return faults_.strike(command, unplug_);
 }
 
 bool emulatedFlashLoader::read(uint32_t reg, uint8_t* data, std::size_t length) {

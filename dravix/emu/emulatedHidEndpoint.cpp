@@ -90,7 +90,15 @@ int emulatedHidEndpoint::read(uint64_t session, report& input, std::chrono::mill
     input = queue_[head_];
     head_ = (head_ + 1) % kQueueDepth;
     --count_;
+    lock.unlock();
+    changed_.notify_all();  // for waitUntilTaken()
     return static_cast<int>(input.size());
+}
+
+bool emulatedHidEndpoint::waitUntilTaken(uint64_t session, std::chrono::milliseconds timeout) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    waitInSession(lock, session, timeout, [this] { return count_ == 0 && timed_.empty(); });
+    return hasEnded(session) || (count_ == 0 && timed_.empty());
 }
 
 int emulatedHidEndpoint::stall(uint64_t session, std::chrono::milliseconds timeout) {

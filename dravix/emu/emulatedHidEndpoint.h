@@ -48,6 +48,9 @@ class emulatedHidEndpoint {
     // Takes the oldest waiting report, waiting at most `timeout` (negative: without limit).
     // Returns its size, 0 on time-out or -ENODEV when the session has ended.
     int read(uint64_t session, report& input, std::chrono::milliseconds timeout);
+    // Waits until the host has taken every report posted for `session` so far, timed ones too;
+    // false when `timeout` passed first. True at once once the session has ended.
+    bool waitUntilTaken(uint64_t session, std::chrono::milliseconds timeout);
     // Blocks like a write that the device never takes: 0 after `timeout` (negative: without
     // limit), or -ENODEV as soon as the session ends.
     int stall(uint64_t session, std::chrono::milliseconds timeout);

@@ -9,16 +9,7 @@ bool emulatedJtagPort::claims(uint32_t reg) const {
 }
 
 bool emulatedJtagPort::faulted(uint8_t reg) {
-    switch (faults_.next(reg)) {
-        case emulatedFaultPlan::action::none:
-            return false;
-        case emulatedFaultPlan::action::fail:
-            return true;
-        case emulatedFaultPlan::action::unplug:
-            unplug_();
-            return true;
-    }
-    return false;
+    return faults_.strike(reg, unplug_);
 }
 
 bool emulatedJtagPort::read(uint32_t reg, uint8_t* data, std::size_t length) {

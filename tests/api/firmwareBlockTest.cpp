@@ -125,21 +125,35 @@ TEST_F(blockUpdateTest, RefusedRequestsSendNothing) {
 }
 
 TEST_F(blockUpdateTest, AFailedStepStopsTheUpdateAndTheCameraStaysUsable) {
+    using action = emulatedFaultPlan::action;
     const struct {
         uint8_t command;
         int occurrence;
+        action what;
         std::size_t blocksSent;
-    } cases[] = {{0xC0, 1, 0}, {0xC1, 1, 1}, {0xC1, 3, 3}, {0xC2, 1, 4}};
+        std::string line;
+    } cases[] = {
+        {0xC0, 1, action::fail, 0, "ERROR update failed"},
+        {0xC1, 1, action::fail, 1, "ERROR update failed"},
+        {0xC1, 3, action::fail, 3, "ERROR update failed"},
+        {0xC2, 1, action::fail, 4, "ERROR update failed"},
+        // The host's own reply time-out: no reply ever comes.
+        {0xC1, 2, action::timeOut, 2,
+         "ERROR fx3Hid::hidWaitReponse: timeout for cmdID: 0xC1, timeout: 2000"},
+    };
     const std::vector<uint8_t> image = patternImage(3000);
     const std::string path = writeFile("ccu.img", image);
+    emulatedFaultPlan& faults = camera().blockFlash().faults();
     for (const auto& test : cases) {
         SCOPED_TRACE(testing::Message()
                      << "command " << int(test.command) << " #" << test.occurrence);
-        camera().blockFlash().faults().planAt(test.command, test.occurrence,
-                                              emulatedFaultPlan::action::fail);
+        const int strikes = faults.strikes();
+        faults.planAt(test.command, test.occurrence, test.what);
         ASSERT_EQ(ZEL_CAM_FpgaCcuFirmwareUpdate(0, path.c_str()), 0);
         EXPECT_EQ(finishedResult(), 1);
+        EXPECT_EQ(faults.strikes(), strikes + 1);
         EXPECT_EQ(camera().blockFlash().blocksReceived().size(), test.blocksSent);
+        EXPECT_TRUE(waitForLineStartingWith(test.line));
         uint8_t percent = 0;
         ZEL_CAM_Fx3FirwwareUpdateProgress(0, &percent);
         EXPECT_LT(percent, 100);
@@ -147,7 +161,104 @@ TEST_F(blockUpdateTest, AFailedStepStopsTheUpdateAndTheCameraStaysUsable) {
         EXPECT_EQ(finishedResult(), 0);
         EXPECT_EQ(camera().blockFlash().flash(1), image);
     }
-    EXPECT_TRUE(log_.waitFor("ERROR update failed", 4));
+    EXPECT_EQ(abortsLogged(), 0u);
+}
+
+// The device going away between two commands aborts the update, whatever the next command
+// does; once END was answered the update stands, as when the camera restarts with its image.
+TEST_F(blockUpdateTest, AnUnplugBetweenTwoCommandsAbortsTheUpdateOnce) {
+    const struct {
+        uint8_t command;
+        int32_t result;
+        std::size_t aborts;
+    } cases[] = {{0xC0, 1, 1}, {0xC2, 0, 0}};
+    const std::vector<uint8_t> image = patternImage(2000);
+    const std::string path = writeFile("fx3.img", image);
+    for (const auto& test : cases) {
+        SCOPED_TRACE(testing::Message() << "after command " << int(test.command));
+        const std::size_t abortsBefore = abortsLogged();
+        camera().blockFlash().faults().planAt(test.command, 1,
+                                              emulatedFaultPlan::action::unplugAfterReply);
+        ASSERT_EQ(ZEL_CAM_Fx3FirmwareUpdate(0, path.c_str()), 0);
+        EXPECT_EQ(finishedResult(), test.result);
+        EXPECT_EQ(abortsLogged() - abortsBefore, test.aborts);
+        replugAfterLoss();
+        ASSERT_EQ(ZEL_CAM_Fx3FirmwareUpdate(0, path.c_str()), 0);
+        EXPECT_EQ(finishedResult(), 0);
+        EXPECT_EQ(camera().blockFlash().flash(0), image);
+    }
+}
+
+// The controller restarts after END, answered first or not at all. Either way the image is in
+// its flash, the progress stays readable while it is away and after it came back, and the
+// update sends nothing to the restarted device.
+TEST_F(blockUpdateTest, TheCameraRestartsAfterEndAndIsUsableOnceBack) {
+    using restart = dravix::emu::emulatedBlockFlash::restart;
+    const struct {
+        restart how;
+        int32_t result;
+        // Negative: stays away until the test plugs it in.
+        std::chrono::milliseconds away;
+    } cases[] = {{restart::afterReply, 0, std::chrono::milliseconds(-1)},
+                 {restart::withoutReply, 1, std::chrono::milliseconds(50)}};
+    for (const auto& test : cases) {
+        SCOPED_TRACE(test.result == 0 ? "answered" : "unanswered");
+        const std::vector<uint8_t> image = patternImage(2000, static_cast<uint8_t>(test.result));
+        const std::size_t abortsBefore = abortsLogged();
+        camera().setRestartTime(test.away);
+        camera().blockFlash().setRestartAfterEnd(test.how);
+        camera().clearRecording();
+        camera().startRecording();
+        ASSERT_EQ(ZEL_CAM_FpgaCcuFirmwareUpdate(0, writeFile("ccu.img", image).c_str()), 0);
+        EXPECT_EQ(finishedResult(), test.result);
+        EXPECT_EQ(camera().blockFlash().flash(1), image);
+        const uint8_t expectedPercent = test.result == 0 ? 100 : 99;
+        uint8_t percent = 0;
+        if (test.away.count() < 0) {
+            ASSERT_TRUE(eventually([] { return !cam()->isHidOpen(); }));
+            EXPECT_EQ(ZEL_CAM_Fx3FirwwareUpdateProgress(0, &percent), test.result);
+            EXPECT_EQ(percent, expectedPercent);
+            camera().replug();
+        }
+        ASSERT_TRUE(eventually([] { return cam()->isHidOpen(); }));
+        EXPECT_EQ(ZEL_CAM_Fx3FirwwareUpdateProgress(0, &percent), test.result);
+        EXPECT_EQ(percent, expectedPercent);
+        EXPECT_EQ(abortsLogged() - abortsBefore, test.result == 0 ? 0u : 1u);
+        const std::vector<std::vector<uint8_t>> commands = sentCommands();
+        ASSERT_FALSE(commands.empty());
+        const auto end = std::find_if(commands.begin(), commands.end(),
+                                      [](const auto& command) { return command[0] == 0xC2; });
+        ASSERT_NE(end, commands.end());
+        for (auto later = end + 1; later != commands.end(); ++later) {
+            EXPECT_TRUE((*later)[0] < 0xC0 || (*later)[0] > 0xC2);
+        }
+        camera().blockFlash().setRestartAfterEnd(restart::none);
+        ASSERT_EQ(ZEL_CAM_Close(0), 0);
+        ASSERT_EQ(ZEL_CAM_Open(0), 0);
+        const std::vector<uint8_t> next = patternImage(1000, 7);
+        ASSERT_EQ(ZEL_CAM_FpgaCcuFirmwareUpdate(0, writeFile("next.img", next).c_str()), 0);
+        EXPECT_EQ(finishedResult(), 0);
+        EXPECT_EQ(camera().blockFlash().flash(1), next);
+    }
+}
+
+// Close asks the update to end while END's successful reply is on its way: the device has the
+// image, so the update's success stands and no abort is reported.
+TEST_F(blockUpdateTest, ACancelAfterEndWasAnsweredKeepsTheSuccess) {
+    const std::vector<uint8_t> image = patternImage(2000);
+    camera().blockFlash().faults().planAt(0xC2, 1, emulatedFaultPlan::action::holdReply);
+    ASSERT_EQ(ZEL_CAM_FpgaOsdGraficUpdate(0, writeFile("osd.img", image).c_str()), 0);
+    ASSERT_TRUE(eventually([] { return camera().heldReplies() == 1; }));
+    cam()->firmware().requestCancel();  // what Close does first
+    camera().releaseHeldReplies();
+    EXPECT_EQ(finishedResult(), 0);
+    ASSERT_EQ(ZEL_CAM_Close(0), 0);
+    uint8_t percent = 0;
+    EXPECT_EQ(ZEL_CAM_Fx3FirwwareUpdateProgress(0, &percent), 0);
+    EXPECT_EQ(percent, 100);
+    EXPECT_EQ(camera().blockFlash().flash(10), image);
+    EXPECT_EQ(abortsLogged(), 0u);
+    EXPECT_TRUE(log_.waitFor("INFO update finished"));
 }
 
 TEST_F(blockUpdateTest, ASecondRequestWhileOneRunsIsRefusedAndTheFirstCompletes) {

@@ -136,6 +136,11 @@ TEST_F(loaderUpdateTest, EachFailingStepEndsWithItsCodeAndTheHeadInterruptsOn) {
         {"read-back not zero", [](emulatedFlashLoader& loader) { loader.setVerifyFault(true); }, 47,
          "ERROR camera::elcUpdate: 47 400"},
         {"terminate fails", failAt('T', 1, 1), 48, ""},
+        {"block write times out",
+         [](emulatedFlashLoader& loader) {
+             loader.faults().planAt('S', 1, emulatedFaultPlan::action::timeOut);
+         },
+         45, "ERROR fx3Hid::hidWaitReponse: timeout for cmdID: 0xE2, timeout: 1000"},
         {"the first code stays",
          [&](emulatedFlashLoader& loader) {
              failAt('S', 1, 1)(loader);
@@ -153,7 +158,7 @@ TEST_F(loaderUpdateTest, EachFailingStepEndsWithItsCodeAndTheHeadInterruptsOn) {
         EXPECT_EQ(finishedResult(), test.result);
         EXPECT_LT(finishedPercent(), 100);
         if (!test.message.empty()) {
-            EXPECT_TRUE(log_.waitFor(test.message));
+            EXPECT_TRUE(waitForLineStartingWith(test.message));
         }
         EXPECT_TRUE(camera().identity().headInterrupts());
         loader.faults().clear();
@@ -166,6 +171,25 @@ TEST_F(loaderUpdateTest, EachFailingStepEndsWithItsCodeAndTheHeadInterruptsOn) {
         EXPECT_EQ(finishedResult(), 0);
         expectProgramIn(loader, file);
     }
+}
+
+// The device going away after the loader's first command aborts the update, though the
+// following 'X' is not checked: the update stops at the next pause.
+TEST_F(loaderUpdateTest, AnUnplugBetweenTwoCommandsAbortsTheUpdateOnce) {
+    const std::vector<uint8_t> file = loaderFile(1152 + 256);
+    const std::string path = writeFile("uft.bin", file);
+    emulatedFlashLoader& loader = camera().flashLoader(0x32);
+    const std::size_t abortsBefore = abortsLogged();
+    loader.faults().planAt('X', 1, emulatedFaultPlan::action::unplugAfterReply);
+    ASSERT_EQ(ZEL_CAM_UpUFTFirmwareUpdate(0, path.c_str()), 0);
+    EXPECT_EQ(finishedResult(), 1);
+    EXPECT_EQ(loader.faults().strikes(), 1);
+    EXPECT_EQ(abortsLogged() - abortsBefore, 1u);
+    EXPECT_TRUE(loader.blocksWritten().empty());
+    replugAfterLoss();
+    ASSERT_EQ(ZEL_CAM_UpUFTFirmwareUpdate(0, path.c_str()), 0);
+    EXPECT_EQ(finishedResult(), 0);
+    expectProgramIn(loader, file);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -17,6 +18,7 @@
 #include "dravix/dravix.h"
 #include "emu/emulatedWireRecorder.h"
 #include "eventually.h"
+#include "log/logger.h"
 #include "openCameraTest.h"
 
 // A clock for updates that never waits for time: each wait returns at once, telling whether
@@ -58,8 +60,33 @@ class firmwareTest : public openCameraTest {
     // Waits for the update to finish; its result.
     static int32_t finishedResult() {
         uint8_t percent = 0;
-        eventually([] { return cam()->firmware().progress().finished(); });
+        // Until the thread has ended: a next request waits for it only on the real clock.
+        eventually([] { return !cam()->firmware().isRunning(); });
         return ZEL_CAM_Fx3FirwwareUpdateProgress(0, &percent);
+    }
+    // Waits until the library has lost the camera after a planned unplug, plugs it in again and
+    // waits until the library has reopened it.
+    static void replugAfterLoss() {
+        ASSERT_TRUE(eventually([] { return !cam()->isHidOpen(); }));
+        camera().replug();
+        ASSERT_TRUE(eventually([] { return cam()->isHidOpen(); }));
+    }
+    // Waits for a logged line that starts with `prefix` (lines that carry a varying count).
+    bool waitForLineStartingWith(const std::string& prefix) {
+        return eventually([&] {
+            const std::vector<std::string> lines = log_.lines();
+            return std::any_of(lines.begin(), lines.end(), [&](const std::string& line) {
+                return line.compare(0, prefix.size(), prefix) == 0;
+            });
+        });
+    }
+    // The aborts logged so far, all of them: the log delivers in order, and a marker logged now
+    // has arrived.
+    std::size_t abortsLogged() {
+        const std::string marker = "test marker " + std::to_string(++markers_);
+        dravix::libraryLog().info("%s", marker.c_str());
+        EXPECT_TRUE(log_.waitFor("INFO " + marker));
+        return countOf(log_.lines(), "ERROR camera::updateThread: update aborted");
     }
     // The command reports the host sent: command id and the payload bytes after it.
     static std::vector<std::vector<uint8_t>> sentCommands() {
@@ -73,6 +100,7 @@ class firmwareTest : public openCameraTest {
     }
 
     fakeUpdateClock clock_;
+    int markers_ = 0;
 };
 
 // The command reports on the wire, one entry each: "ctrl <sub-command> <value>", "read" or

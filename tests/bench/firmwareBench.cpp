@@ -61,7 +61,7 @@ struct updateBench {
         update.setClock(clock);
     }
     void waitForEnd() {
-        while (!update.progress().finished()) {
+        while (update.isRunning()) {
             std::this_thread::sleep_for(100us);
         }
     }
