@@ -33,15 +33,25 @@ class liveCommands {
     // empty when the extension is none of .jpg, .jpeg, .bmp, .raw, .yuv (any case).
     static std::string pictureKindOf(const std::string& path);
 
+    // The name a snapshot to `path` is requested under: a hidden name of this process in the
+    // same directory, with the same extension.
+    static std::string requestPathFor(const std::string& path);
+    // The file the library creates for a request to `requested` in name mode 0, when that name
+    // is free: the extension replaced by the library's own for `kind`.
+    static std::string libraryNameFor(const std::string& requested, const std::string& kind);
+
   private:
     int snapshot();
     int stream();
     int firmware();
     int follow();
-    void print(const report& result) const;
-    // Starts the stream in callback mode; frames are only counted.
+    // Starts the stream in callback mode, frames only counted; the library's result.
+    int32_t startStream();
+    // startStream(), throwing commandFailed when the stream does not start.
     void startCounting();
-    // Waits until `count` frames have arrived; false on timeout or signal.
+    // Throws commandFailed("interrupted") once Ctrl-C or SIGTERM has arrived.
+    void throwIfInterrupted() const;
+    // Waits until `count` frames have arrived; false on timeout or signal (interrupted() tells).
     bool waitForFrames(uint64_t count, std::chrono::milliseconds timeout);
     // Polls `done` until it holds; false on timeout or signal.
     template <typename Condition>
@@ -66,6 +76,7 @@ class liveCommands {
     signalWatcher& signals_;
     cameraSession& session_;
     std::atomic<uint64_t> frames_{0};
+    std::atomic<uint64_t> logLines_{0};
     std::mutex pictureMutex_;
     std::string picturePath_;
 };
