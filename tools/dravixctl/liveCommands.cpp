@@ -1,5 +1,6 @@
 #include "liveCommands.h"
 
+#include <dirent.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -183,12 +184,33 @@ std::string liveCommands::requestPathFor(const std::string& path) {
     const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
     const std::size_t dot = path.rfind('.');
     return path.substr(0, nameStart) + "." + path.substr(nameStart, dot - nameStart) +
-           ".dravixctl-" + std::to_string(getpid()) + path.substr(dot);
+           ".dravixctl-" + std::to_string(getpid()) + "-" + path.substr(dot);
 }
 
-std::string liveCommands::libraryNameFor(const std::string& requested, const std::string& kind) {
-    const char* extension = kind == "jpeg" ? "jpg" : kind == "bmp" ? "bmp" : "ycrcb";
-    return requested.substr(0, requested.rfind('.') + 1) + extension;
+std::vector<std::string> liveCommands::filesCreatedFor(const std::string& requested,
+                                                       const std::string& kind) {
+    const std::size_t slash = requested.rfind('/');
+    const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
+    const std::string directory = requested.substr(0, nameStart);
+    const std::string prefix = requested.substr(nameStart, requested.rfind('.') - nameStart);
+    const std::string suffix = std::string(".") + (kind == "jpeg"  ? "jpg"
+                                                   : kind == "bmp" ? "bmp"
+                                                                   : "ycrcb");
+    std::vector<std::string> found;
+    DIR* listing = opendir(directory.empty() ? "." : directory.c_str());
+    if (listing == nullptr) {
+        return found;
+    }
+    while (const dirent* entry = readdir(listing)) {
+        const std::string name = entry->d_name;
+        if (name.size() >= prefix.size() + suffix.size() &&
+            name.compare(0, prefix.size(), prefix) == 0 &&
+            name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0) {
+            found.push_back(directory + name);
+        }
+    }
+    closedir(listing);
+    return found;
 }
 
 void liveCommands::throwIfInterrupted() const {
@@ -197,9 +219,19 @@ void liveCommands::throwIfInterrupted() const {
     }
 }
 
-// The picture is requested under a name of this process that no file holds, so that the library
-// creates exactly the name it is asked for (it adds a suffix to a taken name) and the name is
-// known even when the library's log is switched off; it is then moved to the user's name.
+std::string liveCommands::createdFile(const std::string& requested, const std::string& kind) {
+    const std::string logged = picturePath();
+    if (!logged.empty()) {
+        return logged;
+    }
+    const std::vector<std::string> created = filesCreatedFor(requested, kind);
+    return created.size() == 1 ? created.front() : std::string();
+}
+
+// The picture is requested under a name of this process that no file starts with, so that the
+// one file starting with it is the picture even when the library's log, which names the file,
+// is switched off (the library adds a suffix to a taken name, and raw pictures always get the
+// time and a counter); the file is then moved to the user's name.
 int liveCommands::snapshot() {
     const std::string& path = call_.arguments[0];
     const std::string kind = pictureKindOf(path);
@@ -207,10 +239,10 @@ int liveCommands::snapshot() {
         throw usageError("snapshot", "FILE must end in .jpg, .jpeg, .bmp, .raw or .yuv");
     }
     const std::string requested = requestPathFor(path);
-    const std::string expected = libraryNameFor(requested, kind);
-    struct stat info {};
-    if (stat(expected.c_str(), &info) == 0) {
-        throw commandFailed("a file " + expected + " is in the way: remove it and try again");
+    const std::vector<std::string> inTheWay = filesCreatedFor(requested, kind);
+    if (!inTheWay.empty()) {
+        throw commandFailed("a file " + inTheWay.front() +
+                            " is in the way: remove it and try again");
     }
     session_.openUpTo(call_.camera);
     startCounting();
@@ -233,22 +265,27 @@ int liveCommands::snapshot() {
     }
     ZEL_CAM_Stop(call_.camera);
     ZEL_CAM_stopLogCallback();
-    const std::string logged = picturePath();
-    const std::string created = logged.empty() ? expected : logged;
+    const std::string created = createdFile(requested, kind);
     if (result != 0) {
         throw commandFailed("cannot create " + path + ": is the directory writable? (result " +
                             std::to_string(result) + ")");
     }
     if (!written) {
-        std::remove(created.c_str());
+        if (!created.empty()) {
+            std::remove(created.c_str());
+        }
         throwIfInterrupted();
         throw commandFailed("the picture was not written: the stream stopped");
+    }
+    if (created.empty()) {
+        throw commandFailed("the picture was written, but the library named no single file");
     }
     if (std::rename(created.c_str(), path.c_str()) != 0) {
         const std::string reason = std::strerror(errno);
         std::remove(created.c_str());
         throw commandFailed("the picture cannot be moved to " + path + ": " + reason);
     }
+    struct stat info {};
     if (stat(path.c_str(), &info) != 0 || info.st_size <= 0) {
         throw commandFailed("the picture file " + path + " is missing or empty");
     }

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "cameraSession.h"
 #include "commandLine.h"
@@ -34,11 +35,12 @@ class liveCommands {
     static std::string pictureKindOf(const std::string& path);
 
     // The name a snapshot to `path` is requested under: a hidden name of this process in the
-    // same directory, with the same extension.
+    // same directory, with the same extension (the "-" after the process id ends the id).
     static std::string requestPathFor(const std::string& path);
-    // The file the library creates for a request to `requested` in name mode 0, when that name
-    // is free: the extension replaced by the library's own for `kind`.
-    static std::string libraryNameFor(const std::string& requested, const std::string& kind);
+    // The files in the directory of `requested` that the library may have created for it: names
+    // starting with its name without extension and ending in the library's extension for `kind`.
+    static std::vector<std::string> filesCreatedFor(const std::string& requested,
+                                                    const std::string& kind);
 
   private:
     int snapshot();
@@ -67,6 +69,9 @@ class liveCommands {
     }
     // The name of the picture file the library created, once its log line came.
     std::string picturePath();
+    // The file created for a request: the logged name, else the one file filesCreatedFor()
+    // finds; empty when there is none or more than one.
+    std::string createdFile(const std::string& requested, const std::string& kind);
 
     static int countFrame(uint8_t* frame, int32_t length, void* user);
     static int onPictureLog(int64_t time, const uint8_t* level, const char* text, void* user);
