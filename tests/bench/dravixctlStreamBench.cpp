@@ -27,8 +27,10 @@ double jsonNumber(const std::string& document, const std::string& name) {
                                    : std::strtod(document.c_str() + at + name.size() + 3, nullptr);
 }
 
-// Runs the tool in a private HOME, so that no user configuration changes its logging.
-std::string runStream(int seconds) {
+// Runs the tool in a private HOME, so that no user configuration changes its logging; its
+// standard output, and its wait status in `status` (-1 when it could not run).
+std::string runStream(int seconds, int& status) {
+    status = -1;
     char home[] = "/tmp/dravixctlBench.XXXXXX";
     if (mkdtemp(home) == nullptr) {
         return "";
@@ -43,7 +45,7 @@ std::string runStream(int seconds) {
         while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) {
             output += buffer;
         }
-        pclose(pipe);
+        status = pclose(pipe);
     }
     std::filesystem::remove_all(home);
     return output;
@@ -52,11 +54,14 @@ std::string runStream(int seconds) {
 void dravixctlStream(benchmark::State& state) {
     const int seconds = benchSeconds();
     std::string document;
+    int status = -1;
     for (auto _ : state) {
-        document = runStream(seconds);
+        document = runStream(seconds, status);
     }
-    if (jsonNumber(document, "frames") < 0) {
-        state.SkipWithError(("no summary from dravixctl: " + document).c_str());
+    if (status != 0 || jsonNumber(document, "frames") <= 0) {
+        state.SkipWithError(("dravixctl failed (wait status " + std::to_string(status) +
+                             ") or received no frame: " + document)
+                                .c_str());
         return;
     }
     state.counters["frames"] = jsonNumber(document, "frames");

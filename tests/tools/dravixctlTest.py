@@ -13,9 +13,13 @@ import struct
 import subprocess
 import sys
 import tempfile
+import threading
 
 PROGRAM = sys.argv[1]
 FAILURES = []
+# A program that never writes the awaited line is killed after this long, so the test fails
+# with the case named instead of hanging until CTest's timeout.
+WATCHDOG_SECONDS = 30
 
 
 def check(condition, what):
@@ -24,14 +28,28 @@ def check(condition, what):
     return condition
 
 
-def run(args, cameras=1, timeout=60, fmt=None):
+def environment(cameras, fmt=None):
+    """The program's environment: the test directory as HOME, `cameras` emulated cameras."""
     env = dict(os.environ, HOME=os.getcwd(), XDG_CONFIG_HOME=os.path.join(os.getcwd(), ".config"),
                DRAVIX_CAMEMU=str(cameras))
     if fmt:
         env["DRAVIX_CAMEMU_FORMAT"] = fmt
-    done = subprocess.run([PROGRAM] + args, env=env, capture_output=True, text=True,
+    return env
+
+
+def watchdog(process):
+    """A started timer that kills `process` after WATCHDOG_SECONDS; cancel it when done."""
+    timer = threading.Timer(WATCHDOG_SECONDS, process.kill)
+    timer.start()
+    return timer
+
+
+def run(args, cameras=1, timeout=60, fmt=None, stdout=None):
+    """Status, standard output and standard error; `stdout` an open file takes the output."""
+    done = subprocess.run([PROGRAM] + args, env=environment(cameras, fmt), text=True,
+                          stdout=stdout if stdout else subprocess.PIPE, stderr=subprocess.PIPE,
                           timeout=timeout)
-    return done.returncode, done.stdout, done.stderr
+    return done.returncode, done.stdout or "", done.stderr
 
 
 def run_json(args, cameras=1, **kwargs):
@@ -46,10 +64,9 @@ def run_json(args, cameras=1, **kwargs):
 def interrupted(args, wait_for, sig=signal.SIGINT, cameras=1, watch="stdout"):
     """Starts the program, sends `sig` once `wait_for(what it wrote to `watch` so far)` holds;
     its status, standard output and standard error."""
-    env = dict(os.environ, HOME=os.getcwd(), XDG_CONFIG_HOME=os.path.join(os.getcwd(), ".config"),
-               DRAVIX_CAMEMU=str(cameras))
-    process = subprocess.Popen([PROGRAM] + args, env=env, stdout=subprocess.PIPE,
+    process = subprocess.Popen([PROGRAM] + args, env=environment(cameras), stdout=subprocess.PIPE,
                                stderr=subprocess.PIPE, text=True, bufsize=1)
+    timer = watchdog(process)
     watched = process.stdout if watch == "stdout" else process.stderr
     seen = ""
     while not wait_for(seen):
@@ -59,18 +76,18 @@ def interrupted(args, wait_for, sig=signal.SIGINT, cameras=1, watch="stdout"):
         seen += line
     process.send_signal(sig)
     out, err = process.communicate(timeout=30)
+    timer.cancel()
     return (process.returncode, seen + out, err) if watch == "stdout" else \
         (process.returncode, out, seen + err)
 
 
 def run_on_terminal(args, cameras=1):
     """Runs the program with its standard output on a pseudo-terminal; status and output."""
-    env = dict(os.environ, HOME=os.getcwd(), XDG_CONFIG_HOME=os.path.join(os.getcwd(), ".config"),
-               DRAVIX_CAMEMU=str(cameras))
     controller, terminal = pty.openpty()
-    process = subprocess.Popen([PROGRAM] + args, env=env, stdout=terminal,
+    process = subprocess.Popen([PROGRAM] + args, env=environment(cameras), stdout=terminal,
                                stderr=subprocess.DEVNULL)
     os.close(terminal)
+    timer = watchdog(process)
     output = b""
     while True:
         try:
@@ -81,7 +98,9 @@ def run_on_terminal(args, cameras=1):
             break
         output += chunk
     os.close(controller)
-    return process.wait(timeout=60), output.decode(errors="replace")
+    status = process.wait(timeout=60)
+    timer.cancel()
+    return status, output.decode(errors="replace")
 
 
 def group_commands():
@@ -101,6 +120,10 @@ def group_commands():
     status, out, err = run(["--camera", "3", "info"], cameras=1)
     check(status == 1 and out == "" and
           "no camera 3: `dravixctl list` shows 1 camera" in err, "missing camera: %r" % err)
+    # Output that cannot be written is a failure, not a success.
+    with open("/dev/full", "w") as full:
+        status, _, err = run(["--json", "info"], stdout=full)
+    check(status == 1 and "cannot write the output" in err, "stdout full: %d %r" % (status, err))
     status, out, _ = run(["--help"])
     check(status == 0 and "usage: dravixctl" in out and "firmware COMPONENT FILE" in out,
           "--help: %r" % out)
@@ -110,6 +133,7 @@ def group_commands():
     # Bad arguments: usage on stderr, status 2, nothing on stdout, no camera needed.
     for args, message in [([], "no command given"),
                           (["fly"], "unknown command 'fly'"),
+                          (["fly", "--help"], "unknown command 'fly'"),
                           (["--camera", "x", "list"], "--camera needs a whole number"),
                           (["get", "no-such"], "no parameter 'no-such'"),
                           (["set", "hue", "360"], "value 1 of hue is '360'"),
@@ -199,6 +223,21 @@ def group_files():
     status, _, err = run(["snapshot", "no/such/dir/x.jpg"], fmt=fmt)
     check(status == 1 and "cannot create no/such/dir/x.jpg" in err, "unwritable: %r" % err)
 
+    # With the library's log switched off the picture is still found, written and named.
+    os.makedirs(".config/dravix", exist_ok=True)
+    with open(".config/dravix/dravix.conf", "w") as config:
+        config.write("LOG_DISABLE=1\n")
+    for name, kind in [("quiet.jpg", "jpeg"), ("quiet.raw", "raw")]:
+        status, doc, err = run_json(["snapshot", name], fmt=fmt)
+        check(status == 0 and doc["file"] == name and doc["bytes"] == os.path.getsize(name) and
+              (kind == "raw" or jpeg_size(open(name, "rb").read()) == (208, 200)),
+              "snapshot %s without the log: %s %r" % (name, doc, err))
+    status, _, err = interrupted(["log"], lambda seen: "switched off" in seen, watch="stderr")
+    check(status == 0 and "LOG_DISABLE=1" in err, "log warns that the log is off: %r" % err)
+    os.remove(".config/dravix/dravix.conf")
+    leftovers = sorted(f for f in os.listdir(".") if f.startswith("."))
+    check(leftovers == [".config"], "no request files are left: %s" % leftovers)
+
     status, doc, err = run_json(["qpr", "save", "s.qpr", "--head", "1"])
     check(status == 0 and doc == {"action": "saved", "file": "s.qpr", "head": 1} and
           os.path.getsize("s.qpr") > 0, "qpr save: %s %s" % (doc, err))
@@ -234,7 +273,7 @@ def group_firmware():
     big = image * 40
     open("big.img", "wb").write(big)
     status, out, err = interrupted(["firmware", "ccu-fpga", "big.img"],
-                                   lambda seen: "progress 1%" in seen or "progress 2%" in seen)
+                                   lambda seen: "progress " in seen)
     check(status == 1 and "outcome: aborted" in out and "was aborted" in err,
           "aborted update: %d %r %r" % (status, out[-200:], err))
 

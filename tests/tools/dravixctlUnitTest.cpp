@@ -1,12 +1,14 @@
 // The parts of dravixctl that work without a camera: the command line, the DSP parameter
 // table, the JSON writer, the progress text and the picture kinds.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <limits>
 #include <set>
 
 #include "commandLine.h"
 #include "dspParameterTable.h"
+#include "firmwareComponents.h"
 #include "jsonWriter.h"
 #include "liveCommands.h"
 #include "progressLine.h"
@@ -69,6 +71,7 @@ TEST(commandLineTest, RefusedLinesSayWhy) {
     } cases[] = {
         {"", "no command given"},
         {"frobnicate", "unknown command 'frobnicate'"},
+        {"frobnicate --help", "unknown command 'frobnicate'"},
         {"list extra", "list takes fewer arguments"},
         {"set hue", "set takes more arguments"},
         {"--camera 10 list", "--camera needs a whole number from 0 to 9, not '10'"},
@@ -260,9 +263,33 @@ TEST(liveCommandsTest, PictureKindsByExtensionAndUpdateResultNames) {
     for (const auto& test : cases) {
         EXPECT_EQ(liveCommands::pictureKindOf(test.path), test.kind) << test.path;
     }
+    const std::string id = std::to_string(getpid());
+    const struct {
+        const char* path;
+        std::string requested;
+    } requests[] = {
+        {"a.jpg", ".a.dravixctl-" + id + "-.jpg"},
+        {"dir/sub/a.b.raw", "dir/sub/.a.b.dravixctl-" + id + "-.raw"},
+        {"/abs/x.JPEG", "/abs/.x.dravixctl-" + id + "-.JPEG"},
+    };
+    for (const auto& test : requests) {
+        EXPECT_EQ(liveCommands::requestPathFor(test.path), test.requested) << test.path;
+    }
     EXPECT_EQ(liveCommands::updateResultName(0), "done");
     EXPECT_EQ(liveCommands::updateResultName(44), "erase failed");
     EXPECT_EQ(liveCommands::updateResultName(7), "unknown result");
+}
+
+TEST(firmwareComponentsTest, OneTableNamesTheComponentsEverywhere) {
+    const std::vector<std::string> names = firmwareComponents::names();
+    ASSERT_EQ(names.size(), 7u);
+    for (const std::string& name : names) {
+        EXPECT_NE(firmwareComponents::find(name), nullptr) << name;
+        EXPECT_NE(commandLine::usage("firmware").find(name), std::string::npos) << name;
+    }
+    EXPECT_EQ(firmwareComponents::find("toaster"), nullptr);
+    EXPECT_EQ(firmwareComponents::namesText(),
+              "fx3, ccu-fpga, osd, head-fpga, up-head, up-uft or up-led");
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "cameraSession.h"
 
+#include <algorithm>
+
 #include "commandFailed.h"
 
 namespace dravixctl {
@@ -12,10 +14,6 @@ constexpr char kMatchName[] = "dravix";
 constexpr uint16_t kVendorId = 0x20F1;
 constexpr uint16_t kProductId = 0x0107;
 
-int32_t initSlot(int32_t& index, uint8_t& count) {
-    return ZEL_CAM_InitName(0, &index, &count, kMatchName, kVendorId, kProductId);
-}
-
 bool hasIdentity(const DeviceStatus& status) {
     return status.versionFx3.major != 0 || status.versionFx3.minor != 0 ||
            status.versionFx3.patch != 0 || status.serialFx3.number != 0;
@@ -27,16 +25,28 @@ cameraSession::~cameraSession() {
     for (auto slot = open_.rbegin(); slot != open_.rend(); ++slot) {
         ZEL_CAM_Close(*slot);
     }
-    if (initialised_) {
-        // Also ends the library's log session, so that its threads are gone before exit.
+    for (auto slot = initialisedSlots_.rbegin(); slot != initialisedSlots_.rend(); ++slot) {
+        ZEL_CAM_Destroy(static_cast<uint8_t>(*slot));
+    }
+    if (initialised_ && initialisedSlots_.empty()) {
+        // Destroy also ends the library's log session, so that its threads are gone before exit.
         ZEL_CAM_Destroy(0);
     }
+}
+
+int32_t cameraSession::initSlot(int32_t& index, uint8_t& count) {
+    initialised_ = true;
+    const int32_t result = ZEL_CAM_InitName(0, &index, &count, kMatchName, kVendorId, kProductId);
+    if (result == 0 && std::find(initialisedSlots_.begin(), initialisedSlots_.end(), index) ==
+                           initialisedSlots_.end()) {
+        initialisedSlots_.push_back(index);
+    }
+    return result;
 }
 
 int cameraSession::cameraCount() {
     int32_t index = 0;
     uint8_t count = 0;
-    initialised_ = true;
     found_ = initSlot(index, count) == 0 ? count : 0;
     return found_;
 }

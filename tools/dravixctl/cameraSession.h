@@ -13,7 +13,8 @@ namespace dravixctl {
 
 // The cameras a command uses, opened through the public interface. The library gives the
 // cameras slots in the order they are initialised and opened, so reaching camera N opens
-// cameras 0 to N. The destructor closes them and ends the library's session.
+// cameras 0 to N. The destructor closes them, destroys every slot it initialised and ends the
+// library's session.
 class cameraSession {
   public:
     cameraSession() = default;
@@ -42,6 +43,9 @@ class cameraSession {
         int32_t index;
     };
     static int onStatus(DeviceStatus* status, void* user);
+    // Initialises slot `index` (the library may give another) and remembers it for the
+    // destructor; the library's result.
+    int32_t initSlot(int32_t& index, uint8_t& count);
 
     std::mutex mutex_;
     std::condition_variable reported_;
@@ -49,6 +53,7 @@ class cameraSession {
     bool identified_[10] = {};
     statusSlot slots_[10] = {};
     std::vector<int32_t> open_;
+    std::vector<int32_t> initialisedSlots_;
     bool initialised_ = false;
     int found_ = 0;
     std::chrono::steady_clock::time_point openedAt_;

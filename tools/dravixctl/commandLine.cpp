@@ -3,6 +3,8 @@
 #include <cerrno>
 #include <cstdlib>
 
+#include "firmwareComponents.h"
+
 namespace dravixctl {
 namespace {
 
@@ -39,8 +41,8 @@ const commandSpec kCommands[] = {
      "the CPU share of this process. Ctrl-C ends the stream early with the same summary.",
      0, 0, "--seconds"},
     {"firmware", "firmware COMPONENT FILE",
-     "Update the camera component COMPONENT (fx3, ccu-fpga, osd, head-fpga, up-head, up-uft,\n"
-     "up-led) from FILE, with a progress bar. Ctrl-C aborts the update.",
+     "Update the camera component COMPONENT from FILE, with a progress bar. Ctrl-C aborts the\n"
+     "update. COMPONENT is one of: ",
      2, 2, ""},
     {"log", "log [--level error|warn|info|debug|verbose]",
      "Follow the library's log while the camera is open, until Ctrl-C (default level info).", 0, 0,
@@ -110,8 +112,10 @@ std::vector<std::string> commandLine::commandNames() {
 std::string commandLine::usage(const std::string& command) {
     const commandSpec* spec = findCommand(command);
     if (spec != nullptr) {
+        const std::string components =
+            command == "firmware" ? firmwareComponents::namesText() + "." : "";
         return std::string("usage: dravixctl [--camera N] [--json] ") + spec->synopsis + "\n" +
-               spec->description + "\n";
+               spec->description + components + "\n";
     }
     std::string text =
         "usage: dravixctl [--camera N] [--json] COMMAND [ARGUMENTS]\n"
@@ -124,7 +128,7 @@ std::string commandLine::usage(const std::string& command) {
     text +=
         "\nOptions:\n"
         "  --camera N  the camera to use (default 0; `dravixctl list` shows them)\n"
-        "  --json      one JSON document on standard output\n"
+        "  --json      JSON on standard output: one document, or for `log` one per line\n"
         "  --help      this text, or a command's own with COMMAND --help\n\n"
         "Exit status: 0 done, 1 failed, 2 usage error.\n";
     return text;
@@ -174,6 +178,9 @@ invocation commandLine::parse(const std::vector<std::string>& arguments) {
         valued.emplace_back(name, *value);
     }
     if (call.help) {
+        if (!call.command.empty() && findCommand(call.command) == nullptr) {
+            throw usageError("", "unknown command '" + call.command + "'");
+        }
         return call;
     }
     for (const auto& [name, value] : valued) {

@@ -62,11 +62,6 @@ int commandRunner::run() {
     return live_.run();
 }
 
-void commandRunner::print(const report& result) const {
-    const std::string text = call_.json ? result.json() + "\n" : result.text();
-    std::fputs(text.c_str(), stdout);
-}
-
 report commandRunner::identity(int32_t index) {
     const DeviceStatus status = session_.statusOf(index, kIdentityWait);
     uint32_t serialWord = 0;
@@ -130,12 +125,13 @@ int commandRunner::info() {
              knownIf(reported, std::to_string(status.hardwareRevFx3)))
         .add("head hardware revision", knownIf(reported, std::to_string(status.hardwareRevElc)))
         .add("frame bytes", frameBytes)
-        .add("stream format", frameBytes > 0 ? "YUY2, " + std::to_string(frameBytes / 2) + " pixels"
-                                             : std::string("unknown (no frame within 1 s)"))
+        .add("stream format", frameBytes > 0
+                                  ? "YUY2, " + std::to_string(frameBytes / 2) + " pixels"
+                                  : std::string("unknown (the stream gave no frame within 1 s)"))
         .add("cameras present", session_.found())
         .add("settings saved", status.eepromSaved != 0)
         .add("head keys", std::vector<int64_t>{status.headKeys[0], status.headKeys[1]});
-    print(fields);
+    fields.print(call_.json);
     return 0;
 }
 
@@ -190,7 +186,7 @@ int commandRunner::get() {
     values.resize(parameter->getCount);
     report fields;
     fields.add("name", parameter->name).add("values", values);
-    print(fields);
+    fields.print(call_.json);
     return 0;
 }
 
@@ -223,7 +219,7 @@ int commandRunner::set() {
             fields.add("read back", now);
         }
     }
-    print(fields);
+    fields.print(call_.json);
     return 0;
 }
 
@@ -241,7 +237,7 @@ int commandRunner::qpr() {
     }
     report fields;
     fields.add("action", save ? "saved" : "loaded").add("file", path).add("head", *call_.head);
-    print(fields);
+    fields.print(call_.json);
     return 0;
 }
 

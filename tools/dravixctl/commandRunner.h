@@ -28,7 +28,6 @@ class commandRunner {
     int listParameters();
     int set();
     int qpr();
-    void print(const report& result) const;
     // The identity fields of camera `index` shared by list and info.
     report identity(int32_t index);
 

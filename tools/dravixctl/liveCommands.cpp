@@ -1,5 +1,6 @@
 #include "liveCommands.h"
 
+#include <dirent.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -12,6 +13,7 @@
 #include <ctime>
 
 #include "commandFailed.h"
+#include "firmwareComponents.h"
 #include "jsonWriter.h"
 #include "progressLine.h"
 
@@ -23,6 +25,8 @@ using std::chrono::steady_clock;
 
 constexpr milliseconds kFirstFrameWait{5000};
 constexpr milliseconds kPoll{50};
+constexpr milliseconds kPictureLogWait{500};
+constexpr milliseconds kFirstLogLineWait{2000};
 constexpr char kPictureLogPrefix[] = "cPictureIO::setPictureFilename: ";
 
 double secondsSince(steady_clock::time_point start) {
@@ -34,26 +38,6 @@ double cpuSeconds() {
     getrusage(RUSAGE_SELF, &usage);
     const auto seconds = [](const timeval& t) { return t.tv_sec + t.tv_usec / 1e6; };
     return seconds(usage.ru_utime) + seconds(usage.ru_stime);
-}
-
-using updateExport = int32_t (*)(int32_t, const char*);
-
-updateExport updateExportFor(const std::string& component) {
-    static const struct {
-        const char* name;
-        updateExport start;
-    } kComponents[] = {
-        {"fx3", ZEL_CAM_Fx3FirmwareUpdate},        {"ccu-fpga", ZEL_CAM_FpgaCcuFirmwareUpdate},
-        {"osd", ZEL_CAM_FpgaOsdGraficUpdate},      {"head-fpga", ZEL_CAM_FpgaHeadFirmwareUpdate},
-        {"up-head", ZEL_CAM_UpHeadFirmwareUpdate}, {"up-uft", ZEL_CAM_UpUFTFirmwareUpdate},
-        {"up-led", ZEL_CAM_UpLedFirmwareUpdate},
-    };
-    for (const auto& each : kComponents) {
-        if (component == each.name) {
-            return each.start;
-        }
-    }
-    return nullptr;
 }
 
 const char* levelName(uint8_t level) {
@@ -142,19 +126,18 @@ int liveCommands::run() {
     return follow();
 }
 
-void liveCommands::print(const report& result) const {
-    const std::string text = call_.json ? result.json() + "\n" : result.text();
-    std::fputs(text.c_str(), stdout);
-}
-
 int liveCommands::countFrame(uint8_t*, int32_t, void* user) {
     static_cast<liveCommands*>(user)->frames_.fetch_add(1, std::memory_order_relaxed);
     return 0;
 }
 
-void liveCommands::startCounting() {
+int32_t liveCommands::startStream() {
     ZEL_CAM_FrameCallback(call_.camera, &liveCommands::countFrame, this);
-    const int32_t result = ZEL_CAM_StartPic(call_.camera, 0, 0);
+    return ZEL_CAM_StartPic(call_.camera, 0, 0);
+}
+
+void liveCommands::startCounting() {
+    const int32_t result = startStream();
     if (result != 0) {
         throw commandFailed("cannot start the stream of camera " + std::to_string(call_.camera) +
                             ": is another program streaming from it? (result " +
@@ -172,17 +155,20 @@ std::string liveCommands::picturePath() {
 }
 
 uint32_t liveCommands::sampleFrameBytes() {
-    startCounting();
+    if (startStream() != 0) {
+        return 0;
+    }
     const bool delivered = waitForFrames(frames_.load() + 1, milliseconds(1000));
     uint32_t shown = 0, missed = 0, frameLength = 0;
     ZEL_CAM_GetFrameCounters(call_.camera, &shown, &missed, &frameLength);
     ZEL_CAM_Stop(call_.camera);
+    throwIfInterrupted();
     return delivered ? frameLength : 0;
 }
 
-// The library names the file itself (its own extension, a suffix when the name is taken) and
-// logs the name it created; the picture is written from the frame after the request, on the
-// thread that delivers frames, so it is complete once a second frame has arrived.
+// The library logs the name of the file it created; the picture is written from the frame after
+// the request, on the thread that delivers frames, so it is complete once a second frame has
+// arrived.
 int liveCommands::onPictureLog(int64_t, const uint8_t*, const char* text, void* user) {
     auto* self = static_cast<liveCommands*>(user);
     const char* found = text != nullptr ? std::strstr(text, kPictureLogPrefix) : nullptr;
@@ -193,43 +179,111 @@ int liveCommands::onPictureLog(int64_t, const uint8_t*, const char* text, void* 
     return 0;
 }
 
+std::string liveCommands::requestPathFor(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
+    const std::size_t dot = path.rfind('.');
+    return path.substr(0, nameStart) + "." + path.substr(nameStart, dot - nameStart) +
+           ".dravixctl-" + std::to_string(getpid()) + "-" + path.substr(dot);
+}
+
+std::vector<std::string> liveCommands::filesCreatedFor(const std::string& requested,
+                                                       const std::string& kind) {
+    const std::size_t slash = requested.rfind('/');
+    const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
+    const std::string directory = requested.substr(0, nameStart);
+    const std::string prefix = requested.substr(nameStart, requested.rfind('.') - nameStart);
+    const std::string suffix = std::string(".") + (kind == "jpeg"  ? "jpg"
+                                                   : kind == "bmp" ? "bmp"
+                                                                   : "ycrcb");
+    std::vector<std::string> found;
+    DIR* listing = opendir(directory.empty() ? "." : directory.c_str());
+    if (listing == nullptr) {
+        return found;
+    }
+    while (const dirent* entry = readdir(listing)) {
+        const std::string name = entry->d_name;
+        if (name.size() >= prefix.size() + suffix.size() &&
+            name.compare(0, prefix.size(), prefix) == 0 &&
+            name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0) {
+            found.push_back(directory + name);
+        }
+    }
+    closedir(listing);
+    return found;
+}
+
+void liveCommands::throwIfInterrupted() const {
+    if (signals_.interrupted()) {
+        throw commandFailed("interrupted");
+    }
+}
+
+std::string liveCommands::createdFile(const std::string& requested, const std::string& kind) {
+    const std::string logged = picturePath();
+    if (!logged.empty()) {
+        return logged;
+    }
+    const std::vector<std::string> created = filesCreatedFor(requested, kind);
+    return created.size() == 1 ? created.front() : std::string();
+}
+
+// The picture is requested under a name of this process that no file starts with, so that the
+// one file starting with it is the picture even when the library's log, which names the file,
+// is switched off (the library adds a suffix to a taken name, and raw pictures always get the
+// time and a counter); the file is then moved to the user's name.
 int liveCommands::snapshot() {
     const std::string& path = call_.arguments[0];
     const std::string kind = pictureKindOf(path);
     if (kind.empty()) {
         throw usageError("snapshot", "FILE must end in .jpg, .jpeg, .bmp, .raw or .yuv");
     }
+    const std::string requested = requestPathFor(path);
+    const std::vector<std::string> inTheWay = filesCreatedFor(requested, kind);
+    if (!inTheWay.empty()) {
+        throw commandFailed("a file " + inTheWay.front() +
+                            " is in the way: remove it and try again");
+    }
     session_.openUpTo(call_.camera);
     startCounting();
     if (!waitForFrames(1, kFirstFrameWait)) {
         ZEL_CAM_Stop(call_.camera);
+        throwIfInterrupted();
         throw commandFailed("no frame from camera " + std::to_string(call_.camera) +
                             " within 5 s: `dravixctl stream` shows whether it delivers");
     }
     ZEL_CAM_setLogCallback(&liveCommands::onPictureLog, this, ZEL_CAM_LOG_INFO);
     const uint64_t before = frames_.load();
-    const int32_t result = kind == "jpeg"  ? ZEL_CAM_SaveJPG(call_.camera, path.c_str(), 0)
-                           : kind == "bmp" ? ZEL_CAM_SaveBMP(call_.camera, path.c_str(), 0)
-                                           : ZEL_CAM_SaveRAW(call_.camera, path.c_str());
-    // The log line that names the file comes on the library's log thread, which may lag
-    // behind the frames.
-    const bool written =
-        result == 0 &&
-        waitUntil([&] { return frames_.load() >= before + 2 && !picturePath().empty(); },
-                  kFirstFrameWait);
+    const int32_t result = kind == "jpeg"  ? ZEL_CAM_SaveJPG(call_.camera, requested.c_str(), 0)
+                           : kind == "bmp" ? ZEL_CAM_SaveBMP(call_.camera, requested.c_str(), 0)
+                                           : ZEL_CAM_SaveRAW(call_.camera, requested.c_str());
+    const bool written = result == 0 && waitForFrames(before + 2, kFirstFrameWait);
+    // The log line may lag behind the frames on the library's log thread, or never come when
+    // the log is switched off.
+    if (written) {
+        waitUntil([&] { return !picturePath().empty(); }, kPictureLogWait);
+    }
     ZEL_CAM_Stop(call_.camera);
     ZEL_CAM_stopLogCallback();
+    const std::string created = createdFile(requested, kind);
     if (result != 0) {
         throw commandFailed("cannot create " + path + ": is the directory writable? (result " +
                             std::to_string(result) + ")");
     }
-    const std::string created = picturePath();
     if (!written) {
-        throw commandFailed("the picture was not written: the stream stopped or was interrupted");
+        if (!created.empty()) {
+            std::remove(created.c_str());
+        }
+        throwIfInterrupted();
+        throw commandFailed("the picture was not written: the stream stopped");
     }
-    if (created != path && std::rename(created.c_str(), path.c_str()) != 0) {
-        throw commandFailed("the picture is in " + created + " but cannot be moved to " + path +
-                            ": " + std::strerror(errno));
+    if (created.empty()) {
+        throw commandFailed("the picture was written, but the library named no single file");
+    }
+    if (std::rename(created.c_str(), path.c_str()) != 0) {
+        const std::string reason = std::strerror(errno);
+        std::remove(created.c_str());
+        throw commandFailed("the picture cannot be moved to " + path + ": " + reason);
     }
     struct stat info {};
     if (stat(path.c_str(), &info) != 0 || info.st_size <= 0) {
@@ -237,7 +291,7 @@ int liveCommands::snapshot() {
     }
     report fields;
     fields.add("file", path).add("format", kind).add("bytes", static_cast<int64_t>(info.st_size));
-    print(fields);
+    fields.print(call_.json);
     return 0;
 }
 
@@ -263,7 +317,7 @@ int liveCommands::stream() {
         .add("frame bytes", frameLength)
         .add("cpu percent", seconds > 0 ? 100.0 * cpu / seconds : 0.0)
         .add("interrupted", interrupted);
-    print(fields);
+    fields.print(call_.json);
     if (frames == 0 && !interrupted) {
         std::fprintf(stderr,
                      "dravixctl: camera %d delivered no frame: is it streaming to another "
@@ -277,11 +331,10 @@ int liveCommands::stream() {
 int liveCommands::firmware() {
     const std::string& component = call_.arguments[0];
     const std::string& path = call_.arguments[1];
-    const updateExport start = updateExportFor(component);
+    const firmwareComponents::startUpdate start = firmwareComponents::find(component);
     if (start == nullptr) {
         throw usageError("firmware", "unknown component '" + component +
-                                         "': fx3, ccu-fpga, osd, head-fpga, up-head, up-uft or "
-                                         "up-led");
+                                         "': " + firmwareComponents::namesText());
     }
     struct stat info {};
     if (stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
@@ -329,7 +382,7 @@ int liveCommands::firmware() {
         .add("result", aborted ? 1 : result)
         .add("outcome", aborted ? "aborted" : updateResultName(result))
         .add("seconds", secondsSince(began));
-    print(fields);
+    fields.print(call_.json);
     if (aborted || result != 0) {
         std::fprintf(stderr, "dravixctl: the update of %s %s (result %d)%s\n", component.c_str(),
                      aborted ? "was aborted" : "failed", aborted ? 1 : result,
@@ -342,7 +395,8 @@ int liveCommands::firmware() {
 
 // Runs on the library's log thread; the only writer of standard output while following.
 int liveCommands::onFollowLog(int64_t time, const uint8_t* level, const char* text, void* user) {
-    const auto* self = static_cast<const liveCommands*>(user);
+    auto* self = static_cast<liveCommands*>(user);
+    self->logLines_.fetch_add(1, std::memory_order_relaxed);
     const char* name = levelName(level != nullptr ? *level : 0);
     const std::string message = withoutFinalLineEnd(text);
     if (self->call_.json) {
@@ -380,6 +434,15 @@ int liveCommands::follow() {
     } catch (...) {
         ZEL_CAM_stopLogCallback();
         throw;
+    }
+    // The library writes no line at all when the user's configuration switches its log off.
+    if (!waitUntil([&] { return logLines_.load(std::memory_order_relaxed) > 0; },
+                   kFirstLogLineWait) &&
+        !signals_.interrupted()) {
+        std::fputs(
+            "dravixctl: no log line yet: the library's log may be switched off "
+            "(LOG_DISABLE=1 in dravix.conf)\n",
+            stderr);
     }
     while (!signals_.waitFor(milliseconds(1000))) {
     }

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "cameraSession.h"
 #include "commandLine.h"
@@ -33,15 +34,26 @@ class liveCommands {
     // empty when the extension is none of .jpg, .jpeg, .bmp, .raw, .yuv (any case).
     static std::string pictureKindOf(const std::string& path);
 
+    // The name a snapshot to `path` is requested under: a hidden name of this process in the
+    // same directory, with the same extension (the "-" after the process id ends the id).
+    static std::string requestPathFor(const std::string& path);
+    // The files in the directory of `requested` that the library may have created for it: names
+    // starting with its name without extension and ending in the library's extension for `kind`.
+    static std::vector<std::string> filesCreatedFor(const std::string& requested,
+                                                    const std::string& kind);
+
   private:
     int snapshot();
     int stream();
     int firmware();
     int follow();
-    void print(const report& result) const;
-    // Starts the stream in callback mode; frames are only counted.
+    // Starts the stream in callback mode, frames only counted; the library's result.
+    int32_t startStream();
+    // startStream(), throwing commandFailed when the stream does not start.
     void startCounting();
-    // Waits until `count` frames have arrived; false on timeout or signal.
+    // Throws commandFailed("interrupted") once Ctrl-C or SIGTERM has arrived.
+    void throwIfInterrupted() const;
+    // Waits until `count` frames have arrived; false on timeout or signal (interrupted() tells).
     bool waitForFrames(uint64_t count, std::chrono::milliseconds timeout);
     // Polls `done` until it holds; false on timeout or signal.
     template <typename Condition>
@@ -57,6 +69,9 @@ class liveCommands {
     }
     // The name of the picture file the library created, once its log line came.
     std::string picturePath();
+    // The file created for a request: the logged name, else the one file filesCreatedFor()
+    // finds; empty when there is none or more than one.
+    std::string createdFile(const std::string& requested, const std::string& kind);
 
     static int countFrame(uint8_t* frame, int32_t length, void* user);
     static int onPictureLog(int64_t time, const uint8_t* level, const char* text, void* user);
@@ -66,6 +81,7 @@ class liveCommands {
     signalWatcher& signals_;
     cameraSession& session_;
     std::atomic<uint64_t> frames_{0};
+    std::atomic<uint64_t> logLines_{0};
     std::mutex pictureMutex_;
     std::string picturePath_;
 };

@@ -9,6 +9,11 @@ report& report::addField(const std::string& name, fieldValue value) {
     return *this;
 }
 
+void report::print(bool asJson) const {
+    const std::string output = asJson ? json() + "\n" : text();
+    std::fputs(output.c_str(), stdout);
+}
+
 std::string report::valueText(const fieldValue& value) {
     if (const auto* text = std::get_if<std::string>(&value)) {
         return *text;

@@ -36,6 +36,8 @@ class report {
     void writeMembers(jsonWriter& json) const;
     // One JSON object holding the fields.
     std::string json() const;
+    // Writes json() and a line end, or text(), to standard output.
+    void print(bool asJson) const;
 
     static std::string valueText(const fieldValue& value);
 
