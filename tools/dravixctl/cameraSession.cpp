@@ -47,7 +47,7 @@ int32_t cameraSession::initSlot(int32_t& index, uint8_t& count) {
 int cameraSession::cameraCount() {
     int32_t index = 0;
     uint8_t count = 0;
-    found_ = initSlot(index, count) == 0 ? count : 0;
+    found_ = initSlot(index, count) == 0 ? std::min<int>(count, kSlots) : 0;
     return found_;
 }
 
@@ -90,6 +90,9 @@ void cameraSession::close(int32_t index) {
 }
 
 int cameraSession::onStatus(DeviceStatus* status, void* user) {
+    if (status == nullptr) {
+        return 0;
+    }
     const auto* slot = static_cast<const statusSlot*>(user);
     cameraSession& self = *slot->owner;
     {

@@ -38,6 +38,8 @@ class cameraSession {
     bool identified(int32_t index);
 
   private:
+    // The library's camera table has ten slots; more cameras than that cannot be reached.
+    static constexpr int kSlots = 10;
     struct statusSlot {
         cameraSession* owner;
         int32_t index;
@@ -49,9 +51,9 @@ class cameraSession {
 
     std::mutex mutex_;
     std::condition_variable reported_;
-    DeviceStatus status_[10] = {};
-    bool identified_[10] = {};
-    statusSlot slots_[10] = {};
+    DeviceStatus status_[kSlots] = {};
+    bool identified_[kSlots] = {};
+    statusSlot slots_[kSlots] = {};
     std::vector<int32_t> open_;
     std::vector<int32_t> initialisedSlots_;
     bool initialised_ = false;
