@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <optional>
 
 namespace dravix {
 namespace {
@@ -302,22 +303,18 @@ uint8_t fx3Hid::hidWaitReponse(uint8_t commandId, uint32_t timeoutMs) {
         }
         replyEvent_.reset();
         ++events;
+        // A reply that arrived before the close still counts: a camera that answers and then
+        // restarts (after a firmware update, say) did carry out the command.
+        std::optional<uint8_t> status = takeReplyStatus(commandId, next);
+        if (status) {
+            result = hidCheckStatus(commandId, *status);
+            break;
+        }
         if (closed_) {
             log_.error("fx3Hid::hidWaitReponse: device closed (cmdID: 0x%02X)", commandId);
             break;
         }
-        uint8_t status;
-        {
-            mutexLock rx(rxMutex_);
-            const report* reply = findReply(commandId, next);
-            if (reply == nullptr) {
-                continue;  // a stale reply, or one to another command
-            }
-            acceptedReply_ = *reply;
-            status = (*reply)[2];
-        }
-        result = hidCheckStatus(commandId, status);
-        break;
+        // Otherwise the wake-up was for a stale reply, or one to another command.
     }
     {
         // Notified under the lock: the destructor may free the object as soon as it sees 0.
@@ -326,6 +323,16 @@ uint8_t fx3Hid::hidWaitReponse(uint8_t commandId, uint32_t timeoutMs) {
         waitersLeft_.notify_all();
     }
     return result;
+}
+
+std::optional<uint8_t> fx3Hid::takeReplyStatus(uint8_t commandId, uint64_t& next) {
+    mutexLock rx(rxMutex_);
+    const report* reply = findReply(commandId, next);
+    if (reply == nullptr) {
+        return std::nullopt;
+    }
+    acceptedReply_ = *reply;
+    return (*reply)[2];
 }
 
 const fx3Hid::report* fx3Hid::findReply(uint8_t commandId, uint64_t& next) const {

@@ -415,6 +415,24 @@ TEST_F(fx3HidTest, closeWhileAnotherThreadWaitsFailsThatWaitAtOnce) {
     EXPECT_EQ(hid.command(kEchoCommand, nullptr, 0), 1);
 }
 
+// A camera may answer and then go away (a controller restarting after a firmware update): a
+// reply taken in before the close is the command's outcome, not the close.
+TEST_F(fx3HidTest, aReplyThatArrivedBeforeTheCloseStillCounts) {
+    fx3Hid& hid = openChannel();
+    camera_->startRecording();
+    const auto request = bytes({0x5A});
+    ASSERT_EQ(hid.hidReport(kEchoCommand, request.data(), 1), 0);
+    const auto deadline = std::chrono::steady_clock::now() + 5s;
+    while (recordedOf(wireKind::input).empty() && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(1ms);
+    }
+    hid.close();  // joins the reader, so the reply it took is stored
+    EXPECT_EQ(hid.hidWaitReponse(kEchoCommand, 1000), 0);
+    uint8_t payload = 0;
+    hid.copyReplyPayload(&payload, 1);
+    EXPECT_EQ(payload, 0x5A);
+}
+
 // Abandoned waits fail without their time-out, the one in progress and the later ones, while the
 // channel stays open; the next open waits again.
 TEST_F(fx3HidTest, abandonedWaitsFailUntilTheNextOpen) {
