@@ -14,6 +14,7 @@ import subprocess
 import sys
 import tempfile
 import threading
+import time
 
 PROGRAM = sys.argv[1]
 FAILURES = []
@@ -61,15 +62,31 @@ def run_json(args, cameras=1, **kwargs):
         return status, None, err
 
 
-def interrupted(args, wait_for, sig=signal.SIGINT, cameras=1, watch="stdout"):
-    """Starts the program, sends `sig` once `wait_for(what it wrote to `watch` so far)` holds;
-    its status, standard output and standard error."""
+def signal_blocked(pid, sig):
+    """Whether the main thread of `pid` blocks `sig` (it then collects it instead of dying)."""
+    try:
+        with open("/proc/%d/status" % pid) as status:
+            for line in status:
+                if line.startswith("SigBlk:"):
+                    return int(line.split()[1], 16) & (1 << (sig - 1)) != 0
+    except OSError:
+        pass
+    return False
+
+
+def interrupted(args, wait_for=None, sig=signal.SIGINT, cameras=1, watch="stdout"):
+    """Starts the program, sends `sig` once `wait_for(what it wrote to `watch` so far)` holds,
+    or without `wait_for` as soon as the program blocks `sig`, before it opened a camera; its
+    status, standard output and standard error."""
     process = subprocess.Popen([PROGRAM] + args, env=environment(cameras), stdout=subprocess.PIPE,
                                stderr=subprocess.PIPE, text=True, bufsize=1)
     timer = watchdog(process)
     watched = process.stdout if watch == "stdout" else process.stderr
     seen = ""
-    while not wait_for(seen):
+    if wait_for is None:
+        while not signal_blocked(process.pid, sig) and process.poll() is None:
+            time.sleep(0.001)
+    while wait_for is not None and not wait_for(seen):
         line = watched.readline()
         if not line:
             break
@@ -288,6 +305,11 @@ def group_stream():
                                    lambda seen: "Ctrl-C ends it" in seen, watch="stderr")
     check(status == 0 and "interrupted: yes" in out and "frames:" in out,
           "Ctrl-C ends the stream with a summary: %d %r %r" % (status, out, err))
+    # Ctrl-C before the first frame: the command stops, says so and writes nothing.
+    for args in (["info"], ["snapshot", "early.jpg"]):
+        status, out, err = interrupted(args)
+        check(status == 1 and "interrupted" in err and not os.path.exists("early.jpg"),
+              "Ctrl-C during %s: %d %r %r" % (args[0], status, out, err))
     status, out, err = interrupted(["log", "--level", "info"], lambda seen: "API Version" in seen,
                                    sig=signal.SIGTERM)
     check(status == 0 and " INFO    Session started" in out and "API Version: " in out,
