@@ -5,6 +5,14 @@ a scalar (passed by pointer to the getter and by value to the setter) or an arra
 values (passed by pointer to both). A parameter's value is its single field's value, or a tuple
 of the fields' values; an array field's value is a tuple, except a one-element array, which is
 its element. Banked parameters take a bank (0 or 1) as the C function's last argument.
+
+A few parameters have only one half in the C interface: reading a write-only one or writing a
+read-only one raises TypeError without calling the library.
+
+window_sizes: the getter fills 32 bytes, but the setter reads 33 (the camera's block is one byte
+longer than it reports). Its value is the 32 bytes; setting it takes those 32 (a value read back,
+perhaps changed), and then sends 0 as the 33rd byte, or 33 values to choose that byte too. The
+getter gets a 33-byte buffer all the same, so it can never write past it.
 """
 
 import ctypes
@@ -12,9 +20,10 @@ from ctypes import POINTER, c_int16, c_int32, c_uint8, c_uint16
 
 
 class Field:
-    def __init__(self, ctype, count=None):
+    def __init__(self, ctype, count=None, tail=0):
         self.ctype = ctype
         self.count = count  # None: a scalar
+        self.tail = tail  # elements the setter reads past `count`; 0 unless the value gives them
 
     def getter_type(self):
         return POINTER(self.ctype)
@@ -23,12 +32,12 @@ class Field:
         return self.ctype if self.count is None else POINTER(self.ctype)
 
     def storage(self):
-        return self.ctype() if self.count is None else (self.ctype * self.count)()
+        return self.ctype() if self.count is None else (self.ctype * self._length())()
 
     def value_of(self, storage):
         if self.count is None:
             return storage.value
-        values = tuple(storage)
+        values = tuple(storage)[: self.count]
         return values[0] if self.count == 1 else values
 
     def argument(self, value):
@@ -36,32 +45,45 @@ class Field:
         if self.count is None:
             return self.ctype(_checked(self.ctype, value))
         values = (value,) if self.count == 1 and isinstance(value, int) else tuple(value)
-        if len(values) != self.count:
-            raise ValueError(f"expected {self.count} values, got {len(values)}")
-        return (self.ctype * self.count)(*(_checked(self.ctype, v) for v in values))
+        if len(values) not in (self.count, self._length()):
+            lengths = f"{self.count} or {self._length()}" if self.tail else f"{self.count}"
+            raise ValueError(f"expected {lengths} values, got {len(values)}")
+        values += (0,) * (self._length() - len(values))
+        return (self.ctype * self._length())(*(_checked(self.ctype, v) for v in values))
 
     def getter_argument(self, storage):
         return ctypes.byref(storage) if self.count is None else storage
+
+    def _length(self):
+        return self.count + self.tail
 
 
 _RANGES = {c_uint8: (0, 0xFF), c_uint16: (0, 0xFFFF), c_int16: (-0x8000, 0x7FFF)}
 
 
 def _checked(ctype, value):
-    # ctypes would silently wrap an out-of-range value into a different setting.
+    return checked_integer(value, *_RANGES[ctype])
+
+
+def checked_integer(value, low, high):
+    """`value` if it is an integer in low..high; raises TypeError or ValueError otherwise.
+
+    ctypes (and the camera's narrower fields) would silently wrap an out-of-range value into a
+    different setting."""
     if not isinstance(value, int) or isinstance(value, bool):
         raise TypeError(f"expected an integer, got {value!r}")
-    low, high = _RANGES[ctype]
     if not low <= value <= high:
         raise ValueError(f"{value} is outside {low}..{high}")
     return value
 
 
 class Parameter:
-    def __init__(self, name, c_name, fields, banked=False):
+    """access: "rw", or "r"/"w" for a parameter with only a getter or only a setter."""
+
+    def __init__(self, name, c_name, fields, banked=False, access="rw"):
         self.name = name
-        self.getter = "ZEL_CAM_get" + c_name
-        self.setter = "ZEL_CAM_set" + c_name
+        self.getter = "ZEL_CAM_get" + c_name if "r" in access else None
+        self.setter = "ZEL_CAM_set" + c_name if "w" in access else None
         self.fields = fields
         self.banked = banked
 
@@ -69,9 +91,13 @@ class Parameter:
         bank = [c_uint8] if self.banked else []
         getter = [c_int32] + [f.getter_type() for f in self.fields] + bank
         setter = [c_int32] + [f.setter_type() for f in self.fields] + bank
-        return {self.getter: (c_int32, getter), self.setter: (c_int32, setter)}
+        declared = {self.getter: (c_int32, getter), self.setter: (c_int32, setter)}
+        declared.pop(None, None)
+        return declared
 
     def get(self, call, index, bank):
+        if self.getter is None:
+            raise TypeError(f"{self.name} is write-only: the library has no getter for it")
         storages = [f.storage() for f in self.fields]
         arguments = [f.getter_argument(s) for f, s in zip(self.fields, storages)]
         call(self.getter, index, *arguments, *self._bank(bank))
@@ -79,6 +105,8 @@ class Parameter:
         return values[0] if len(values) == 1 else values
 
     def set(self, call, index, value, bank):
+        if self.setter is None:
+            raise TypeError(f"{self.name} is read-only: the library has no setter for it")
         values = (value,) if len(self.fields) == 1 else tuple(value)
         if len(values) != len(self.fields):
             raise ValueError(f"{self.name} takes {len(self.fields)} values, got {len(values)}")
@@ -138,6 +166,11 @@ PARAMETERS = {
         ),
         Parameter("sobel", "Sobel", _scalars(U8, 4), banked=True),
         Parameter("gamma", "Gamma", [Field(U8), Field(U8, 36)], banked=True),
+        Parameter("window_sizes", "WindowSizes", [Field(U8, 32, tail=1)]),
+        Parameter("window_ae_mode", "WindowAEMode", [Field(U8, 2)], access="w"),
+        Parameter("raw_mode", "RawMode", [Field(U8, 1)], access="w"),
+        Parameter("toggle_state", "ToggleState", [Field(U8, 2)], access="r"),
+        Parameter("hv_flip_static", "HvFlipStatic", _scalars(U8, 4), access="r"),
     ]
 }
 

@@ -133,17 +133,55 @@ PARAMETER_CASES = [
     ("bayer_mode", 1, None),
     ("ov_exp_weight", (1, 2, 3, 4, tuple(range(16))), None),
     ("ov_exp_target_steps", (1, (2, 3, 4), (5, 6, 7), (8, 9, 10), 11), None),
+    ("window_sizes", tuple(range(100, 132)), None),
+]
+# Parameters with one half only: (name, value set before, value read or None to set it).
+ONE_WAY_CASES = [
+    ("window_ae_mode", None, (1, 2)),
+    ("raw_mode", None, 1),
+    ("toggle_state", None, (0, 0)),
+    ("hv_flip_static", ("hv_flip", (1, 1)), (1, 1, 0, 0)),
 ]
 
 
 def test_the_round_trips_cover_every_parameter():
-    assert {name for name, _, _ in PARAMETER_CASES} == set(dravix.PARAMETERS)
+    names = {case[0] for case in PARAMETER_CASES + ONE_WAY_CASES}
+    assert names == set(dravix.PARAMETERS)
 
 
 @pytest.mark.parametrize("name, value, bank", PARAMETER_CASES)
 def test_parameter_round_trip(camera, name, value, bank):
     camera.set(name, value, bank=bank)
     assert camera.get(name, bank=bank) == value
+
+
+@pytest.mark.parametrize("name, before, value", ONE_WAY_CASES)
+def test_one_way_parameters_refuse_the_missing_half(camera, name, before, value):
+    if before is not None:
+        camera.set(*before)
+    readable = parameters.parameter(name).getter is not None
+    if readable:
+        assert camera.get(name) == value
+    else:
+        camera.set(name, value)
+    with pytest.raises(TypeError, match="read-only" if readable else "write-only"):
+        camera.set(name, value) if readable else camera.get(name)
+
+
+def test_window_sizes_read_modify_write(camera):
+    camera.set("window_sizes", tuple(range(1, 34)))  # 33 values choose the last byte too
+    sizes = list(camera.get("window_sizes"))
+    sizes[5] = 200
+    camera.dsp.window_sizes = sizes
+    assert camera.dsp.window_sizes == tuple(range(1, 6)) + (200,) + tuple(range(7, 33))
+    # Both C functions get 33 bytes: the getter cannot overrun, the setter's last byte is 0.
+    buffers = []
+    window_sizes = parameters.parameter("window_sizes")
+    window_sizes.get(lambda *call: buffers.append(bytes(call[2])), 0, None)
+    window_sizes.set(lambda *call: buffers.append(bytes(call[2])), 0, sizes, None)
+    assert [len(b) for b in buffers] == [33, 33] and buffers[1][32] == 0
+    with pytest.raises(ValueError, match="32 or 33"):
+        camera.set("window_sizes", sizes[:31])
 
 
 def test_parameters_as_attributes_and_checked_values(camera):
