@@ -17,6 +17,7 @@ GIL for each. The library log goes to the Python logger "dravix".
 
 from ._session import camera_count, shutdown
 from .camera import Camera
+from .dpc import DefectPixel, DpcConfig
 from .errors import DravixError
 from .frames import FrameQueue, frame_shape, yuy2_to_bgr, yuy2_to_rgb
 from .info import CameraInfo, api_build, api_version, cameras
@@ -25,6 +26,8 @@ from .parameters import PARAMETERS
 __all__ = [
     "Camera",
     "CameraInfo",
+    "DefectPixel",
+    "DpcConfig",
     "DravixError",
     "FrameQueue",
     "PARAMETERS",

@@ -75,6 +75,12 @@ class DeviceStatus(Structure):
     ]
 
 
+class DpcEntry(Structure):
+    """One defect pixel of the camera's correction table: 12-bit coordinates."""
+
+    _fields_ = [("x", c_uint16), ("y", c_uint16)]
+
+
 # The frame pointer is declared as an address (c_void_p, the same in the calling convention as
 # uint8_t*): the binding wraps it in a NumPy view itself, without a ctypes pointer object per frame.
 FrameCallback = CFUNCTYPE(c_int, c_void_p, c_int32, c_void_p)
@@ -92,6 +98,7 @@ _u8p = POINTER(c_uint8)
 _u16p = POINTER(c_uint16)
 _u32p = POINTER(c_uint32)
 _i32p = POINTER(c_int32)
+_dpcp = POINTER(DpcEntry)
 
 # name: (result type, argument types). The DSP parameter functions are declared from their
 # table in parameters.py.
@@ -116,6 +123,11 @@ PROTOTYPES = {
     "ZEL_CAM_SetJPGOptions": (c_int32, [c_int32, _u8p]),
     "ZEL_CAM_Fx3GetSerialNumber": (c_int32, [c_int32, _u32p]),
     "ZEL_CAM_SaveDspToEEp": (c_int32, [c_int32]),
+    "ZEL_CAM_getDpcConfig": (c_int32, [c_int32, _u8p, _u8p, _u16p]),
+    "ZEL_CAM_setDpcConfig": (c_int32, [c_int32, c_uint8, c_uint16]),
+    "ZEL_CAM_setDpcDetect": (c_int32, [c_int32]),
+    "ZEL_CAM_getDpcTable": (c_int32, [c_int32, _dpcp]),
+    "ZEL_CAM_setDpcTable": (c_int32, [c_int32, _dpcp]),
     "ZEL_CAM_readQprFile": (c_int32, [c_int32, c_char_p, c_uint8]),
     "ZEL_CAM_writeQprFile": (c_int32, [c_int32, c_char_p, c_uint8]),
 }

@@ -6,7 +6,7 @@ import threading
 
 import numpy as np
 
-from . import _session, parameters
+from . import _session, dpc, parameters
 from ._library import DeviceStatus, LOG_DEBUG, LOG_ERROR
 from ._log import bridge, logger
 from .errors import DravixError
@@ -196,6 +196,48 @@ class Camera:
     def dsp(self):
         """The DSP parameters as attributes: cam.dsp.hue = 300; print(cam.dsp.gain)."""
         return _Parameters(self)
+
+    # ---- defect-pixel correction ---------------------------------------------------------
+
+    def dpc_config(self):
+        """The defect-pixel correction's DpcConfig(enable, value), as set_dpc_config() takes it.
+
+        The C getter's spare byte (always 0 from this library) is left out."""
+        self._check()
+        enable, spare, value = ctypes.c_uint8(), ctypes.c_uint8(), ctypes.c_uint16()
+        _session.call(
+            "ZEL_CAM_getDpcConfig",
+            self.index,
+            ctypes.byref(enable),
+            ctypes.byref(spare),
+            ctypes.byref(value),
+        )
+        return dpc.DpcConfig(enable.value, value.value)
+
+    def set_dpc_config(self, enable, value):
+        """enable: 0/1 (or a bool); value: 0..4095."""
+        self._check()
+        _session.call("ZEL_CAM_setDpcConfig", self.index, *dpc.config_arguments(enable, value))
+
+    def detect_defect_pixels(self):
+        """Has the camera look for defect pixels and fill its table with them (see dpc_table()).
+
+        Returns once the camera took the command; the camera reports the end of the detection
+        with an interrupt the library logs as INTR_DPC_DONE."""
+        self._check()
+        _session.call("ZEL_CAM_setDpcDetect", self.index)
+
+    def dpc_table(self):
+        """The 16 entries of the defect-pixel table as DefectPixel(x, y) tuples."""
+        self._check()
+        table = dpc.new_table()
+        _session.call("ZEL_CAM_getDpcTable", self.index, table)
+        return dpc.table_value(table)
+
+    def set_dpc_table(self, entries):
+        """Writes 16 (x, y) pairs, each coordinate 0..4095 (dpc_table()'s value fits)."""
+        self._check()
+        _session.call("ZEL_CAM_setDpcTable", self.index, dpc.table_argument(entries))
 
     def save_dsp_settings(self):
         """Has the camera store its current DSP settings."""

@@ -69,6 +69,7 @@ def test_every_declared_function_and_callback_matches_the_header():
 
 def test_status_record_layout():
     assert ctypes.sizeof(_library.DeviceStatus) == 148
+    assert ctypes.sizeof(_library.DpcEntry) == 4
     for field, offset in [("versionFx3", 12), ("buildElc", 46), ("headInfo", 105),
                           ("hardwareRevFx3", 124), ("cameraCount", 136), ("serialDisposable", 142)]:
         assert getattr(_library.DeviceStatus, field).offset == offset, field
@@ -182,6 +183,33 @@ def test_window_sizes_read_modify_write(camera):
     assert [len(b) for b in buffers] == [33, 33] and buffers[1][32] == 0
     with pytest.raises(ValueError, match="32 or 33"):
         camera.set("window_sizes", sizes[:31])
+
+
+def test_dpc_config_and_table_round_trips(camera):
+    for enable, value in [(True, 4095), (0, 17)]:
+        camera.set_dpc_config(enable, value)
+        assert camera.dpc_config() == dravix.DpcConfig(enable, value)
+    table = [(4095 - i, 16 * i) for i in range(16)]
+    camera.set_dpc_table(table)
+    assert camera.dpc_table() == table and camera.dpc_table()[3].y == 48
+    camera.detect_defect_pixels()  # the emulator reports its fixed set of defects at once
+    assert camera.dpc_table() == [(16 * i + 1, 8 * i + 2) for i in range(16)]
+
+
+def test_dpc_values_are_checked_before_the_library_is_called(camera, monkeypatch):
+    called = []
+    monkeypatch.setattr(dravix.camera._session, "call", lambda name, *a: called.append(name))
+    good = [(1, 2)] * 15
+    for arguments, error in [((2, 0), ValueError), ((1, 4096), ValueError),
+                             ((1, -1), ValueError), ((1, 1.5), TypeError)]:
+        with pytest.raises(error):
+            camera.set_dpc_config(*arguments)
+    for table in [good, good + [(1, 2)] * 2, good + [(4096, 0)], good + [(0, -1)],
+                  good + [(1, 2, 3)]]:
+        with pytest.raises(ValueError):
+            camera.set_dpc_table(table)
+    camera.set_dpc_config(1, 5)  # the stand-in does see a call that passes the checks
+    assert called == ["ZEL_CAM_setDpcConfig"]
 
 
 def test_parameters_as_attributes_and_checked_values(camera):
