@@ -243,7 +243,9 @@ void fx3Hid::readThread() {
             deviceGone_ = true;
             break;
         }
-        if (length > 0 && running_) {
+        // A reply read while the channel closes is still kept (its command was carried out);
+        // an interrupt then has no one left to handle it.
+        if (length > 0 && (running_ || report[0] != kInterruptReportId)) {
             takeInputReport(report.data());
         }
     }
@@ -287,34 +289,32 @@ uint8_t fx3Hid::hidWaitReponse(uint8_t commandId, uint32_t timeoutMs) {
         mutexLock rx(rxMutex_);
         next = replyCountAtSend_;
     }
+    // A reply that arrived counts before anything else: a camera that answered and then went
+    // away (restarting after a firmware update, say) did carry out the command, however late
+    // this thread runs. Only a wait that has no reply yet ends on a close or an abandon.
     for (;;) {
+        if (std::optional<uint8_t> status = takeReplyStatus(commandId, next)) {
+            result = hidCheckStatus(commandId, *status);
+            break;
+        }
         if (abandoned_) {
             log_.error("fx3Hid::hidWaitReponse: wait abandoned (cmdID: 0x%02X)", commandId);
-            break;
-        }
-        elapsed += kWaitSliceMs;
-        if (!replyEvent_.waitFor(std::chrono::milliseconds(kWaitSliceMs))) {
-            if (effectiveTimeout > elapsed) {
-                continue;
-            }
-            log_.error("fx3Hid::hidWaitReponse: timeout for cmdID: 0x%02X, timeout: %d, events: %d",
-                       commandId, effectiveTimeout, events);
-            break;
-        }
-        replyEvent_.reset();
-        ++events;
-        // A reply that arrived before the close still counts: a camera that answers and then
-        // restarts (after a firmware update, say) did carry out the command.
-        std::optional<uint8_t> status = takeReplyStatus(commandId, next);
-        if (status) {
-            result = hidCheckStatus(commandId, *status);
             break;
         }
         if (closed_) {
             log_.error("fx3Hid::hidWaitReponse: device closed (cmdID: 0x%02X)", commandId);
             break;
         }
-        // Otherwise the wake-up was for a stale reply, or one to another command.
+        if (elapsed >= effectiveTimeout) {
+            log_.error("fx3Hid::hidWaitReponse: timeout for cmdID: 0x%02X, timeout: %d, events: %d",
+                       commandId, effectiveTimeout, events);
+            break;
+        }
+        elapsed += kWaitSliceMs;
+        if (replyEvent_.waitFor(std::chrono::milliseconds(kWaitSliceMs))) {
+            replyEvent_.reset();
+            ++events;
+        }
     }
     {
         // Notified under the lock: the destructor may free the object as soon as it sees 0.

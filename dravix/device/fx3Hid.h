@@ -65,11 +65,12 @@ class fx3Hid {
     bool open(uint16_t vendorId, uint16_t productId, const std::string& deviceKey = {});
     // True when open() with these arguments would find a collection to open.
     bool isPresent(uint16_t vendorId, uint16_t productId, const std::string& deviceKey) const;
-    // Stops reading and closes the device; a caller waiting for a reply then fails at once.
+    // Stops reading and closes the device; a caller waiting for a reply that has not arrived
+    // then fails at once.
     void close();
-    // Makes every reply wait fail at once, the one in progress and all later ones until the next
-    // open(): for an owner about to close the channel, whose threads must not wait out their
-    // time-outs first.
+    // Makes every reply wait that has no reply yet fail at once, the one in progress and all
+    // later ones until the next open(): for an owner about to close the channel, whose threads
+    // must not wait out their time-outs first. A reply that did arrive still answers its wait.
     void abandonWaits();
     bool isOpen() const;
     // True once reading or writing found the device gone (unplugged, or reset), until the next
