@@ -173,6 +173,11 @@ std::string camera::deviceKey() const {
     return videoDeviceList::instanceKeyOf(moniker_);
 }
 
+bool camera::isChannelGone() const {
+    std::lock_guard<std::mutex> lock(lifecycleMutex_);
+    return hidOpen_ && hid_ != nullptr && hid_->isDeviceGone();
+}
+
 // The device may have come back on another node: it is opened where the watcher found it. A
 // device without a key can't be looked for, and keeps its path. The camera announced its start
 // before its HID node was open, so the status record is refilled from the camera itself.

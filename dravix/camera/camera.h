@@ -91,6 +91,7 @@ class camera : public cameraDsp, public cameraRec, private deviceWatcher::client
     void onDeviceLost() override;
     int onDeviceReturned(const std::string& devicePath) override;
     bool openMissingHid() override;
+    bool isChannelGone() const override;
     void onCountChanged(uint8_t count, bool lost) override;
 
     // open() with lifecycleMutex_ held, without starting the watcher.

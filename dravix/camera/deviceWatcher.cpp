@@ -40,7 +40,9 @@ void deviceWatcher::pass(passState& state) {
         log_.info("camera count changed %d", count);
     }
     // A device without a key can't be told from the others: any matching device stands for it.
-    const bool present = key.empty() ? count > 0 : !devicePath.empty();
+    // One that restarted faster than a pass counts as gone once, so that it is opened anew.
+    const bool listed = key.empty() ? count > 0 : !devicePath.empty();
+    const bool present = listed && !owner_.isChannelGone();
     const bool lost = followDevice(state, present, devicePath);
     if (countChanged || lost) {
         owner_.onCountChanged(count, lost);

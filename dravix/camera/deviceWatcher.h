@@ -32,6 +32,9 @@ class deviceWatcher {
         virtual ~client() = default;
         // The instance key of the camera's video device; empty when it has none.
         virtual std::string deviceKey() const = 0;
+        // True when the camera's command channel found its device gone although the device is
+        // listed: it restarted between two passes, and the channel to it is dead.
+        virtual bool isChannelGone() const = 0;
         // The camera's device vanished: close it, keeping what is needed to reopen it.
         virtual void onDeviceLost() = 0;
         // The camera's device is back at `devicePath`: reopen the camera there. 0 when it is

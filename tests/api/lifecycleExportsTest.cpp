@@ -605,6 +605,23 @@ TEST_F(lifecycleExportsTest, aCommandChannelThatComesLaterIsOpenedAndReported) {
     EXPECT_TRUE(frames_.waitForFrames(3));
 }
 
+// A camera that restarts between two passes of the watcher is still listed at every pass, but
+// its command channel is dead: it is closed and opened anew, and streams again once started.
+TEST_F(lifecycleExportsTest, aCameraThatRestartsBetweenTwoPassesIsOpenedAnew) {
+    plugCameras(1);
+    const int32_t index = initAndOpenReporting();
+    ASSERT_EQ(ZEL_CAM_FrameCallback(index, &frameRecorder::callback, &frames_), 0);
+    ASSERT_EQ(ZEL_CAM_StartPic(index, 0, 0), 0);
+    ASSERT_TRUE(frames_.waitForFrames(3));
+    cameras().camera(1)->unplug();
+    cameras().camera(1)->replug();
+    uint16_t hue = 0;
+    EXPECT_TRUE(eventually([&] { return ZEL_CAM_getHue(index, &hue) == 0; }));
+    EXPECT_TRUE(cameraAt(index).isHidOpen());
+    ASSERT_EQ(ZEL_CAM_StartPic(index, 0, 0), 0);
+    EXPECT_TRUE(frames_.waitForFrames(3));
+}
+
 // The watcher polls while no camera is plugged in: the log tells the start and the end of that
 // time once, not once per poll.
 TEST_F(lifecycleExportsTest, aTimeWithoutCamerasIsLoggedOnceAndItsEndToo) {
