@@ -46,6 +46,7 @@ void interruptThread::onHidInterrupt(uint8_t type, const uint8_t* data, void* co
     {
         std::lock_guard<std::mutex> lock(self->queueMutex_);
         self->push(report);
+        ++self->reportsQueued_;
     }
     self->interruptEvent_.set();
 }

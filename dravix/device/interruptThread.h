@@ -57,8 +57,9 @@ class interruptThread {
     // The InterruptCallback installed in the channel; `context` is the interruptThread.
     static void onHidInterrupt(uint8_t type, const uint8_t* data, void* context);
 
-    // Reports taken from the queue (of every type), and those whose handling has ended; for
-    // diagnostics and for tests that must know a report was acted on.
+    // Reports put into the queue and taken from it (of every type), and those whose handling has
+    // ended; for diagnostics and for tests that must know a report was acted on.
+    uint64_t reportsQueued() const { return reportsQueued_; }
     uint64_t reportsTaken() const { return reportsTaken_; }
     uint64_t reportsHandled() const { return reportsHandled_; }
 
@@ -88,6 +89,7 @@ class interruptThread {
 
     handler handler_;
     task resyncHandler_;
+    std::atomic<uint64_t> reportsQueued_{0};
     std::atomic<uint64_t> reportsTaken_{0};
     std::atomic<uint64_t> reportsHandled_{0};
     // Last: it ends before the members its thread uses.
