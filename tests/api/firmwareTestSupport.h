@@ -57,11 +57,15 @@ class firmwareTest : public openCameraTest {
                    static_cast<std::streamsize>(bytes.size()));
         return path.string();
     }
-    // Waits for the update to finish; its result.
+    // Waits for the update to finish; its result. The limit is generous: the largest images take
+    // seconds under a sanitizer on a slow machine, and a result read early would be the 0 of an
+    // update still running.
     static int32_t finishedResult() {
         uint8_t percent = 0;
         // Until the thread has ended: a next request waits for it only on the real clock.
-        eventually([] { return !cam()->firmware().isRunning(); });
+        EXPECT_TRUE(
+            eventually([] { return !cam()->firmware().isRunning(); }, std::chrono::seconds(60)))
+            << "the update did not end";
         return ZEL_CAM_Fx3FirwwareUpdateProgress(0, &percent);
     }
     // Waits until the library has lost the camera after a planned unplug, plugs it in again and
