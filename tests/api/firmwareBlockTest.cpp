@@ -265,11 +265,13 @@ TEST_F(blockUpdateTest, ASecondRequestWhileOneRunsIsRefusedAndTheFirstCompletes)
     const std::vector<uint8_t> first = patternImage(5000, 1);
     const std::string firstPath = writeFile("first.img", first);
     const std::string secondPath = writeFile("second.img", patternImage(900, 2));
-    camera().setReplyLatency(std::chrono::milliseconds(1500));
+    // The first update waits for its START reply, kept back until the second was refused.
+    camera().queueHeldReply();
     ASSERT_EQ(ZEL_CAM_Fx3FirmwareUpdate(0, firstPath.c_str()), 0);
+    ASSERT_TRUE(eventually([] { return camera().heldReplies() == 1; }));
     EXPECT_EQ(ZEL_CAM_Fx3FirmwareUpdate(0, secondPath.c_str()), 1);
+    camera().releaseHeldReplies();
     EXPECT_TRUE(log_.waitFor("ERROR camera::updateFirmware: can't stop old update thread"));
-    camera().setReplyLatency(std::chrono::microseconds(0));
     EXPECT_EQ(finishedResult(), 0);
     EXPECT_EQ(camera().blockFlash().flash(0), first);
 }
