@@ -20,7 +20,7 @@ deviceWatcher::~deviceWatcher() {
 
 void deviceWatcher::run() {
     // The camera was open with its device when the thread started.
-    passState state{kNoCount, true, 0, 0};
+    passState state{kNoCount, true, 0, 0, 0};
     while (thread_.keepRunning()) {
         pass(state);
         if (wake_.waitFor(kPeriod)) {
@@ -40,9 +40,13 @@ void deviceWatcher::pass(passState& state) {
         log_.info("camera count changed %d", count);
     }
     // A device without a key can't be told from the others: any matching device stands for it.
-    // One that restarted faster than a pass counts as gone once, so that it is opened anew.
     const bool listed = key.empty() ? count > 0 : !devicePath.empty();
-    const bool present = listed && !owner_.isChannelGone();
+    // A command channel found dead on passes that still list the device: the device restarted
+    // faster than a pass, or lost its HID interface alone. It counts as gone once, so that the
+    // camera is opened anew. A device being unplugged also kills its channel first, but leaves
+    // the listing within a pass: waiting for a second pass keeps that an ordinary loss.
+    state.deadChannelPasses = listed && owner_.isChannelGone() ? state.deadChannelPasses + 1 : 0;
+    const bool present = listed && state.deadChannelPasses < kDeadChannelPasses;
     const bool lost = followDevice(state, present, devicePath);
     if (countChanged || lost) {
         owner_.onCountChanged(count, lost);

@@ -15,7 +15,8 @@ namespace dravix {
 // Watches the video device of an open camera: every 40 ms it counts the matching devices into
 // the shared device list and looks for the camera's own device by its instance key. It has the
 // camera closed when that device is gone and reopened, on the device's current path, when it
-// returns; devices of other cameras coming and going only change the count it reports.
+// returns; devices of other cameras coming and going only change the count it reports. A device
+// that stays listed while the camera's command channel is dead is taken as gone and back.
 class deviceWatcher {
   public:
     static constexpr std::chrono::milliseconds kPeriod{40};
@@ -25,6 +26,9 @@ class deviceWatcher {
     // A camera's HID node may appear after its video node: after a reopen without the HID
     // channel, it is looked for again in this many following passes (five seconds).
     static constexpr int kHidRetries = 125;
+    // Passes in a row that must list a device whose command channel found it gone before the
+    // camera is closed and opened anew.
+    static constexpr int kDeadChannelPasses = 2;
 
     // What the watcher does to its camera; called on the watcher's thread.
     class client {
@@ -32,8 +36,8 @@ class deviceWatcher {
         virtual ~client() = default;
         // The instance key of the camera's video device; empty when it has none.
         virtual std::string deviceKey() const = 0;
-        // True when the camera's command channel found its device gone although the device is
-        // listed: it restarted between two passes, and the channel to it is dead.
+        // True when the camera's command channel found its device gone (unplugged, restarted, or
+        // its HID interface lost); the watcher decides from the listing what that means.
         virtual bool isChannelGone() const = 0;
         // The camera's device vanished: close it, keeping what is needed to reopen it.
         virtual void onDeviceLost() = 0;
@@ -72,6 +76,8 @@ class deviceWatcher {
         // Passes left to retry a reopen that failed, and to look for a missing HID channel.
         int reopenRetries;
         int hidRetries;
+        // Passes in a row that listed the device while its command channel was dead.
+        int deadChannelPasses;
     };
 
     void run();

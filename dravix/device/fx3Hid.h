@@ -118,9 +118,9 @@ class fx3Hid {
     // Reads a feature report of id 1 and copies `length` bytes of it, report id first.
     uint8_t hidGetFeature(uint8_t commandId, uint8_t* buffer, uint16_t length);
     uint8_t hidCheckStatus(uint8_t commandId, uint8_t status);
-    // The first reply to `commandId` among those that arrived since the request; rxMutex_ held.
     // The status of the first reply to commandId from `next` on, kept as the accepted reply.
     std::optional<uint8_t> takeReplyStatus(uint8_t commandId, uint64_t& next) EXCLUDES(rxMutex_);
+    // The first reply to `commandId` among those that arrived since the request; rxMutex_ held.
     const report* findReply(uint8_t commandId, uint64_t& next) const REQUIRES(rxMutex_);
     uint8_t endFeatureTransfer();
     uint8_t sendAndAwait(uint8_t commandId, const uint8_t* data, uint8_t length,

@@ -67,11 +67,15 @@ class interruptThreadTest : public ::testing::Test {
         changed_.notify_all();
     }
     // Waits until `count` reports in all are in the queue (or were, if taken since).
-    void waitForQueued(uint64_t count) {
+    bool waitForQueued(uint64_t count) {
         const auto deadline = std::chrono::steady_clock::now() + 10s;
-        while (interrupts_.reportsQueued() < count && std::chrono::steady_clock::now() < deadline) {
+        while (interrupts_.reportsQueued() < count) {
+            if (std::chrono::steady_clock::now() > deadline) {
+                return false;
+            }
             std::this_thread::sleep_for(1ms);
         }
+        return true;
     }
     // The thread took `count` reports from the queue in all.
     bool waitForTaken(uint64_t count) {
@@ -112,7 +116,7 @@ TEST_F(interruptThreadTest, reportsArrivingWhileOneIsHandledWaitTheirTurnInOrder
     inject(1, 2);
     inject(2, 9);  // taken in turn, not handed on
     inject(1, 3);
-    waitForQueued(4);
+    ASSERT_TRUE(waitForQueued(4));
     release();
     ASSERT_TRUE(waitForMarkers(3));
     EXPECT_EQ(markers(), (std::vector<uint8_t>{1, 2, 3}));
@@ -128,7 +132,7 @@ TEST_F(interruptThreadTest, aFullQueueDropsTheOldestWaitingReports) {
     for (std::size_t i = 1; i <= interruptThread::kQueueDepth + kExtra; ++i) {
         inject(1, static_cast<uint8_t>(i));
     }
-    waitForQueued(1 + interruptThread::kQueueDepth + kExtra);
+    ASSERT_TRUE(waitForQueued(1 + interruptThread::kQueueDepth + kExtra));
     release();
     ASSERT_TRUE(waitForMarkers(1 + interruptThread::kQueueDepth));
     std::vector<uint8_t> expected{0};
